@@ -1,0 +1,93 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "channel/channel.h"
+#include "channel/channeladdresses.h"
+
+#include <QCloseEvent>
+#include <QDebug>
+#include <QTimer>
+
+#include <cstdlib>
+#include <exception>
+
+MainWindow::MainWindow(const QString &addressFile)
+    : QMainWindow(nullptr)
+    , ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+
+    const ChannelAddresses addresses = addressFile.isEmpty() ? ChannelAddresses{}
+                                                             : loadChannelAddresses(addressFile);
+    channels.reset(new std::array<Channel, 4>{
+        {Channel(this, addresses[0].data(), ui->activeButton_1, ui->lampButton_1, ui->lampLED_1),
+         Channel(this, addresses[1].data(), ui->activeButton_2, ui->lampButton_2, ui->lampLED_2),
+         Channel(this, addresses[2].data(), ui->activeButton_3, ui->lampButton_3, ui->lampLED_3),
+         Channel(this, addresses[3].data(), ui->activeButton_4, ui->lampButton_4, ui->lampLED_4)}});
+
+    if (!openTransmitter())
+        std::exit(1);
+
+    timer = new QTimer(this);
+    timer->setInterval(100);
+    timer->setSingleShot(false);
+    connect(timer, &QTimer::timeout, this, &MainWindow::onTimerTick);
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+    delete timer;
+    // The channels live in one block, not on the heap one by one: they must be gone before the
+    // QObject destructor would try to delete them as children.
+    channels.reset();
+}
+
+void MainWindow::loadConfiguration(const QString &path)
+{
+    qDebug().noquote() << "Start using config file" << path;
+    try {
+        configuration.load(path);
+    } catch (const std::exception &) {
+        // Start with whatever has been read so far.
+    }
+}
+
+void MainWindow::applyConfiguration()
+{
+    if (!configuration.winGeometry.isEmpty())
+        restoreGeometry(QByteArray::fromBase64(configuration.winGeometry.toLatin1()));
+    if (!configuration.winState.isEmpty())
+        restoreState(QByteArray::fromBase64(configuration.winState.toLatin1()), 0);
+    for (int n = 0; n < 4; ++n)
+        channel(n).setActive(configuration.active[n]);
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (initialized)
+        return;
+    initialized = true;
+    qDebug() << "Initialize";
+    timer->start();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    closeTransmitter();
+    configuration.winGeometry = QString::fromLatin1(saveGeometry().toBase64());
+    configuration.winState = QString::fromLatin1(saveState(0).toBase64());
+    for (int n = 0; n < 4; ++n)
+        configuration.active[n] = channel(n).isActive();
+    try {
+        configuration.save();
+    } catch (const std::exception &) {
+        // Settings are not worth keeping the window open for.
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::on_sideButton_clicked() {}
+
+void MainWindow::on_vornaButton_clicked() {}

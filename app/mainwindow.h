@@ -1,0 +1,71 @@
+#pragma once
+
+#include "app/configuration.h"
+#include "channel/channel.h"
+#include "link/framing.h"
+
+#include <QMainWindow>
+#include <QSerialPort>
+
+#include <array>
+#include <memory>
+
+class QTimer;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The panel's one top-level window. It owns the form, the four channels, the transmitter's
+// serial port and the 100 ms tick that drives the channels.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // Reads the four receiver addresses from `addressFile`, then opens the transmitter. When the
+    // transmitter cannot be opened, the user has been told and the process ends with status 1.
+    explicit MainWindow(const QString &addressFile = QString());
+    ~MainWindow() override;
+
+    // Start-up: logs the path, then reads the configuration; failures leave the defaults.
+    void loadConfiguration(const QString &path);
+    // Restores geometry and state, and gives each channel its stored active flag.
+    void applyConfiguration();
+    const Configuration &currentConfiguration() const { return configuration; }
+
+    // The transmitter link.
+    bool openTransmitter();
+    void closeTransmitter();
+    void onReadyRead();
+    void onSerialError(QSerialPort *port, QSerialPort::SerialPortError error);
+    void onTimerTick();
+    void enableChannels(bool flag);
+    // Frames received bytes and hands each complete report body to its channel.
+    void receiveBytes(const char *data, qsizetype size);
+
+    Channel &channel(int index) { return channels->at(index); }
+    QSerialPort *transmitterPort() const { return serialPort; }
+    QTimer *tickTimer() const { return timer; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private slots:
+    void on_sideButton_clicked();
+    void on_vornaButton_clicked();
+
+private:
+    void dispatchBody(const quint8 *body);
+
+    Configuration configuration;
+    Ui::MainWindow *ui = nullptr;
+    // One block of four; its channels are destroyed before the window's children.
+    std::unique_ptr<std::array<Channel, 4>> channels;
+    QTimer *timer = nullptr;
+    QSerialPort *serialPort = nullptr;
+    bool initialized = false;
+    RxBuffer rxBuffer;
+    bool inFrame = false;
+};

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+
+// Everything start-up does once the application object exists: builds the main window (which
+// ends the process with status 1 if the transmitter cannot be opened), reads the configuration
+// kept beside `programName`, shows the window, applies the configuration and runs the event
+// loop. Returns the loop's result, the process exit status.
+int runPanel(const QString &programName);

@@ -1,0 +1,192 @@
+#include "channel.h"
+
+#include "app/mainwindow.h"
+
+#include <QDebug>
+#include <QIcon>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSerialPort>
+
+bool blinkPhase = false;
+
+namespace {
+const char ActiveBlack[] = ":/res/Glossy_Button_Black.png";
+const char ActiveWhite[] = ":/res/Glossy_Button_White.png";
+const char ActiveGreen[] = ":/res/Glossy_Button_Light_Green.png";
+const char SwitchOnImage[] = ":/res/switch-on.png";
+const char SwitchOffImage[] = ":/res/switch-off.png";
+const char IndicatorLit[] = ":/res/button-yellow.png";
+const char IndicatorOff[] = ":/res/button-off.png";
+
+ChannelAddress copyAddress(const quint8 *bytes)
+{
+    return ChannelAddress{bytes[0], bytes[1], bytes[2]};
+}
+} // namespace
+
+Channel::Channel(MainWindow *owner,
+                 const quint8 *address,
+                 QPushButton *activeButton,
+                 QPushButton *lampButton,
+                 QLabel *lampLed)
+    : QObject(owner)
+    , address(copyAddress(address))
+    , owner(owner)
+    , activeButton(activeButton)
+    , lampButton(lampButton)
+    , lampLed(lampLed)
+{
+    showActiveImage(hasReceiver(this->address) ? ActiveWhite : ActiveBlack);
+    // The action happens when the button goes down, not when it is released.
+    connect(activeButton, &QPushButton::pressed, this, &Channel::onActivePressed);
+    connect(lampButton, &QPushButton::pressed, this, &Channel::onLampPressed);
+}
+
+void Channel::showActiveImage(const char *path)
+{
+    activeButton->setIcon(QIcon(QString::fromLatin1(path)));
+}
+
+void Channel::showLampSwitch(bool on)
+{
+    lampButton->setIcon(QIcon(QString::fromLatin1(on ? SwitchOnImage : SwitchOffImage)));
+}
+
+void Channel::showIndicator(bool lit)
+{
+    lampLed->setPixmap(QPixmap(QString::fromLatin1(lit ? IndicatorLit : IndicatorOff)));
+}
+
+void Channel::onActivePressed()
+{
+    operation = Query;
+    setActive(true);
+}
+
+void Channel::onLampPressed()
+{
+    retries = RetriesReload;
+    lampOn = !lampOn;
+    showLampSwitch(lampOn);
+    operation = lampOn ? SwitchOn : SwitchOff;
+    setActive(true);
+}
+
+void Channel::setActive(bool flag)
+{
+    if (!hasReceiver(address)) {
+        active = false;
+        showActiveImage(ActiveBlack);
+        return;
+    }
+    active = flag;
+    if (flag) {
+        owner->enableChannels(false);
+        showActiveImage(ActiveGreen);
+        lampButton->setEnabled(enabled);
+        countdown = 0;
+        retries = RetriesReload;
+    } else {
+        showActiveImage(ActiveWhite);
+        lampButton->setEnabled(false);
+        showLampSwitch(false);
+        showIndicator(false);
+    }
+}
+
+void Channel::setButtonsEnabled(bool flag)
+{
+    if (!hasReceiver(address)) {
+        enabled = false;
+        activeButton->setEnabled(false);
+        lampButton->setEnabled(false);
+        showActiveImage(ActiveBlack);
+        return;
+    }
+    enabled = flag;
+    activeButton->setEnabled(flag);
+    lampButton->setEnabled(flag);
+}
+
+void Channel::tick(QSerialPort *port)
+{
+    if (!active)
+        return;
+    if (operation != Confirmed)
+        showIndicator(!blinkPhase);
+    if (countdown > 0) {
+        --countdown;
+        return;
+    }
+    if (retries <= 0) {
+        operation = Query;
+        setActive(false);
+        owner->enableChannels(true);
+        return;
+    }
+    countdown = CountdownReload;
+    --retries;
+    switch (operation) {
+    case Query:
+        sendTelegram(port, Telegram::ReportState);
+        break;
+    case SwitchOff:
+        sendTelegram(port, Telegram::LampOff);
+        break;
+    case SwitchOn:
+        sendTelegram(port, Telegram::LampOn);
+        break;
+    case Confirmed:
+        retries = RetriesReload;
+        break;
+    }
+}
+
+void Channel::sendTelegram(QSerialPort *port, quint8 command)
+{
+    if (!port)
+        return;
+    const TelegramFrame frame = commandTelegram(address, command);
+    port->write(reinterpret_cast<const char *>(frame.data()), qint64(frame.size()));
+    port->flush();
+}
+
+void Channel::receiveTelegram(const quint8 *body, unsigned length)
+{
+    if (!active)
+        return;
+    if (length != unsigned(Telegram::BodyLength)) {
+        qDebug() << "Received invalid sized telegram" << length;
+        return;
+    }
+    if (telegramChecksum(body) != body[5])
+        qDebug() << "Invalid CRC, ignored for now";
+    switch (body[4]) {
+    case Telegram::LampOn:
+        if (operation == SwitchOff) {
+            qDebug() << "Ignored stale ON message";
+            return;
+        }
+        lampOn = true;
+        break;
+    case Telegram::LampOff:
+        if (operation == SwitchOn) {
+            qDebug() << "Ignored stale OFF message";
+            return;
+        }
+        lampOn = false;
+        break;
+    default:
+        qDebug() << "Received invalid command";
+        return;
+    }
+    operation = Confirmed;
+    showIndicator(lampOn);
+    lampButton->setEnabled(true);
+    showLampSwitch(lampOn);
+    countdown = CountdownReload;
+    retries = RetriesReload;
+    owner->enableChannels(true);
+}

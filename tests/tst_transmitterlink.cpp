@@ -1,0 +1,274 @@
+#include "app/mainwindow.h"
+#include "app/startup.h"
+#include "channel/channel.h"
+#include "support/boxdismisser.h"
+#include "support/ptypeer.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+QStringList debugLines;
+
+void captureDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg)
+        debugLines << message;
+}
+
+QByteArray report(const char *addressHex, quint8 state)
+{
+    const QByteArray a = QByteArray::fromHex(addressHex);
+    const TelegramFrame f = buildTelegram(Telegram::ReportKind,
+                                          {quint8(a[0]), quint8(a[1]), quint8(a[2])},
+                                          state);
+    return QByteArray(reinterpret_cast<const char *>(f.data()), int(f.size()));
+}
+
+double cpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+} // namespace
+
+class TestTransmitterLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void opensNamedPortWithLineSettings();
+    void channelCommandReachesTheWire();
+    void reportsReachTheirChannel();
+    void dispatchRules();
+    void hangUpGivesOneBoxAndGoesIdle();
+    void foreignAndHarmlessErrorsAreIgnored();
+    void startFailsWithoutTransmitter_data();
+    void startFailsWithoutTransmitter();
+
+private:
+    MainWindow *makeWindow(const QByteArray &addresses);
+
+    QTemporaryDir dir;
+    PtyPeer *peer = nullptr;
+    MainWindow *window = nullptr;
+    QtMessageHandler previousHandler = nullptr;
+};
+
+void TestTransmitterLink::init()
+{
+    debugLines.clear();
+    peer = new PtyPeer;
+    QVERIFY(peer->isOpen());
+    qputenv("LUMO_WIN_PORT", peer->slavePath().toLocal8Bit());
+    previousHandler = qInstallMessageHandler(captureDebug);
+}
+
+void TestTransmitterLink::cleanup()
+{
+    qInstallMessageHandler(previousHandler);
+    delete window;
+    window = nullptr;
+    delete peer;
+    peer = nullptr;
+    qunsetenv("LUMO_WIN_PORT");
+}
+
+MainWindow *TestTransmitterLink::makeWindow(const QByteArray &addresses)
+{
+    const QString path = dir.filePath("lumo-win.channels");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return nullptr;
+    file.write(addresses);
+    file.close();
+    window = new MainWindow(path);
+    return window;
+}
+
+void TestTransmitterLink::opensNamedPortWithLineSettings()
+{
+    makeWindow("11 11 11\nA0 A1 A2\n");
+    QSerialPort *port = window->transmitterPort();
+    QVERIFY(port);
+    QVERIFY(port->isOpen());
+    QCOMPARE("/dev/" + port->portName(), peer->slavePath());
+    QCOMPARE(port->openMode(), QIODevice::ReadWrite);
+    QCOMPARE(port->baudRate(QSerialPort::Input), 115200);
+    QCOMPARE(port->baudRate(QSerialPort::Output), 115200);
+    QCOMPARE(port->dataBits(), QSerialPort::Data8);
+    QCOMPARE(port->parity(), QSerialPort::NoParity);
+    QCOMPARE(port->stopBits(), QSerialPort::OneStop);
+    QCOMPARE(port->flowControl(), QSerialPort::NoFlowControl);
+    QVERIFY(!port->isTextModeEnabled());
+    QVERIFY(debugLines.contains("Opened serial port"));
+    QVERIFY(!window->tickTimer()->isActive()); // only the first show starts it
+}
+
+void TestTransmitterLink::channelCommandReachesTheWire()
+{
+    makeWindow("11 11 11\nA0 A1 A2\n");
+    window->channel(1).onActivePressed();
+    window->onTimerTick();
+    const TelegramFrame query = commandTelegram({0xA0, 0xA1, 0xA2}, Telegram::ReportState);
+    QCOMPARE(peer->read(8), QByteArray(reinterpret_cast<const char *>(query.data()), 8));
+    window->onTimerTick(); // counting down: nothing more goes out
+    QCOMPARE(peer->read(1, 100), QByteArray());
+}
+
+void TestTransmitterLink::reportsReachTheirChannel()
+{
+    makeWindow("11 11 11\nA0 A1 A2\n");
+    Channel &second = window->channel(1);
+    second.onActivePressed();
+    // Split over two writes, with noise before it: still one delivery.
+    peer->write(QByteArray::fromHex("FF00") + report("A0A1A2", 1).left(3));
+    QTest::qWait(20);
+    QVERIFY(!second.isLampOn());
+    peer->write(report("A0A1A2", 1).mid(3));
+    QTRY_VERIFY(second.isLampOn());
+    QCOMPARE(second.currentOperation(), Channel::Confirmed);
+    QVERIFY(!window->channel(0).isActive());
+    // Two frames in one write arrive in order: the last one wins.
+    peer->write(report("A0A1A2", 1) + report("A0A1A2", 0));
+    QTRY_VERIFY(!second.isLampOn());
+}
+
+void TestTransmitterLink::dispatchRules()
+{
+    // Channels 1 and 2 share an address; channel 3 is 00 00 00 (no receiver).
+    makeWindow("A0 A1 A2\nA0A1A2\n00 00 00\n");
+    window->channel(0).onActivePressed();
+    window->channel(1).onActivePressed();
+
+    window->receiveBytes(report("A0A1A2", 1).constData(), 8);
+    QVERIFY(window->channel(0).isLampOn()); // the lower channel number wins
+    QVERIFY(!window->channel(1).isLampOn());
+
+    debugLines.clear();
+    QByteArray echo = report("A0A1A2", 0);
+    echo[1] = char(Telegram::CommandKind);
+    window->receiveBytes(echo.constData(), 8); // an echoed command is dropped silently
+    QVERIFY(window->channel(0).isLampOn());
+    QCOMPARE(debugLines, QStringList());
+
+    window->receiveBytes(report("C0FFEE", 1).constData(), 8);
+    QCOMPARE(debugLines, QStringList{"Address not found"});
+
+    // 00 00 00 goes to the channel without receiver, which is never active: no line at all.
+    debugLines.clear();
+    window->receiveBytes(report("000000", 1).constData(), 8);
+    QCOMPARE(debugLines, QStringList());
+}
+
+void TestTransmitterLink::hangUpGivesOneBoxAndGoesIdle()
+{
+    makeWindow("11 11 11\nA0 A1 A2\n");
+    window->channel(1).onActivePressed(); // pending: buttons locked, query due
+    QPointer<QSerialPort> port = window->transmitterPort();
+    BoxDismisser boxes;
+    peer->hangUp();
+    QTRY_COMPARE(boxes.seen.size(), 1);
+    QVERIFY2(boxes.seen.first().startsWith("Error|Error reading from serial port: "),
+             qPrintable(boxes.seen.first()));
+    QCOMPARE(window->transmitterPort(), nullptr);
+    QTRY_VERIFY(port.isNull()); // released once its own signal had returned
+    for (int n = 0; n < 4; ++n) {
+        QVERIFY(
+            !window->findChild<QPushButton *>(QString("activeButton_%1").arg(n + 1))->isEnabled());
+        QVERIFY(!window->findChild<QPushButton *>(QString("lampButton_%1").arg(n + 1))->isEnabled());
+    }
+
+    // Idle afterwards: no error storm keeps the CPU busy, and no second box.
+    const double before = cpuSeconds();
+    QTest::qWait(500);
+    QVERIFY2(cpuSeconds() - before < 0.2, "event loop still busy after the hang-up");
+    QCOMPARE(boxes.seen.size(), 1);
+    QCOMPARE(boxes.maxNesting, 1);
+
+    // The pending channel runs out its repeats without a port and unlocks the buttons.
+    for (int tick = 0; tick < 154; ++tick)
+        window->onTimerTick();
+    QVERIFY(!window->channel(1).isActive());
+    QVERIFY(window->findChild<QPushButton *>("activeButton_2")->isEnabled());
+}
+
+void TestTransmitterLink::foreignAndHarmlessErrorsAreIgnored()
+{
+    makeWindow("11 11 11\n");
+    BoxDismisser boxes;
+    QSerialPort *port = window->transmitterPort();
+    window->onSerialError(port, QSerialPort::NoError);
+    QSerialPort stranger;
+    window->onSerialError(&stranger, QSerialPort::ReadError);
+    QTest::qWait(50);
+    QCOMPARE(boxes.seen, QStringList());
+    QCOMPARE(window->transmitterPort(), port);
+    window->closeTransmitter();
+    window->onSerialError(port, QSerialPort::ReadError); // after release: nothing to dereference
+    QTest::qWait(50);
+    QCOMPARE(boxes.seen, QStringList());
+}
+
+void TestTransmitterLink::startFailsWithoutTransmitter_data()
+{
+    QTest::addColumn<QByteArray>("portOverride");
+    QTest::addColumn<QString>("message");
+    // This machine has no transmitter, so the search finds nothing.
+    QTest::newRow("no transmitter") << QByteArray() << "Transmmitter device not found";
+    QTest::newRow("override cannot be opened")
+        << QByteArray("/nonexistent/ttyLUMO") << "Unable to open serial port ";
+}
+
+void TestTransmitterLink::startFailsWithoutTransmitter()
+{
+    QFETCH(QByteArray, portOverride);
+    QFETCH(QString, message);
+
+    QTemporaryDir home;
+    const QString program = home.filePath("lumo-win");
+    QFile config(home.filePath("lumo-win.cnf"));
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LUMO_WIN_PORT", QString::fromLocal8Bit(portOverride));
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {"--run-panel", program});
+    QVERIFY(child.waitForFinished(20000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 1);
+    const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
+    QCOMPARE(out, "BOX Error|" + message + "\n");
+    QVERIFY2(!config.exists(), "a failed start must not create the configuration file");
+}
+
+// "--run-panel <program name>" runs the panel's start-up in a child process, with a dismisser
+// that prints each box it closes; the tests look at that output and the exit status.
+int main(int argc, char *argv[])
+{
+    if (argc == 3 && std::strcmp(argv[1], "--run-panel") == 0) {
+        QApplication app(argc, argv);
+        BoxDismisser boxes;
+        boxes.onBox = [](const QString &box) {
+            std::printf("BOX %s\n", qPrintable(box));
+            std::fflush(stdout);
+        };
+        return runPanel(QString::fromLocal8Bit(argv[2]));
+    }
+    QApplication app(argc, argv);
+    TestTransmitterLink test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_transmitterlink.moc"
