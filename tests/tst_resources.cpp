@@ -1,0 +1,124 @@
+#include <QDir>
+#include <QImageReader>
+#include <QResource>
+#include <QtEndian>
+#include <QtTest>
+
+namespace {
+
+struct Entry
+{
+    const char *path;
+    const char *format;
+    QSize size;             // of the first image
+    QList<int> iconSquares; // the images of an icon file, in file order
+};
+
+const QList<int> productIcon = {256, 48, 32, 24, 16};
+
+const Entry collection[] = {
+    {":/res/VORNA.ico", "ico", {256, 256}, productIcon},
+    {":/VORNA.ico", "ico", {256, 256}, productIcon},
+    {":/res/VORNA.png", "png", {256, 256}, {}},
+    {":/res/view-sidetree.png", "png", {128, 128}, {}},
+    {":/res/application-exit-4.png", "png", {128, 128}, {}},
+    {":/res/button-off.png", "png", {128, 128}, {}},
+    {":/res/button-yellow.png", "png", {128, 128}, {}},
+    {":/res/switch-off.png", "png", {349, 152}, {}},
+    {":/res/switch-on.png", "png", {351, 152}, {}},
+    {":/res/Glossy_Button_Black.png", "png", {535, 300}, {}},
+    {":/res/Glossy_Button_White.png", "png", {535, 300}, {}},
+    {":/res/Glossy_Button_Light_Green.png", "png", {535, 300}, {}},
+    {":/res/Qt.png", "png", {211, 176}, {}},
+    {":/res/dialog-ok-2.png", "png", {128, 128}, {}},
+    {":/res/button-green.png", "png", {128, 128}, {}},
+    {":/res/button-red.png", "png", {128, 128}, {}},
+    {":/res/configure-2.png", "png", {128, 128}, {}},
+    {":/res/arrow-up.ico", "ico", {48, 48}, {48}},
+    {":/res/arrow-down.ico", "ico", {48, 48}, {48}},
+};
+
+// Checks the icon directory itself: every image 32 bits per pixel, the 256-pixel one stored as PNG.
+QString icoDirectoryProblem(const QByteArray &data, const QList<int> &squares)
+{
+    const auto *bytes = reinterpret_cast<const uchar *>(data.constData());
+    if (data.size() < 6 || qFromLittleEndian<quint16>(bytes) != 0
+        || qFromLittleEndian<quint16>(bytes + 2) != 1)
+        return "not an icon file";
+    const int count = qFromLittleEndian<quint16>(bytes + 4);
+    if (count != squares.size() || data.size() < 6 + 16 * count)
+        return QString("%1 directory entries").arg(count);
+    for (int i = 0; i < count; ++i) {
+        const uchar *entry = bytes + 6 + 16 * i;
+        const int side = entry[0] == 0 ? 256 : entry[0];
+        const quint32 length = qFromLittleEndian<quint32>(entry + 8);
+        const quint32 offset = qFromLittleEndian<quint32>(entry + 12);
+        if (side != squares[i] || (entry[1] == 0 ? 256 : entry[1]) != side)
+            return QString("entry %1 is %2 pixels").arg(i).arg(side);
+        if (qFromLittleEndian<quint16>(entry + 6) != 32)
+            return QString("entry %1 is not 32-bit").arg(i);
+        if (offset + length > quint32(data.size()))
+            return QString("entry %1 runs past the end").arg(i);
+        const bool png = data.mid(int(offset), 8) == QByteArray("\x89PNG\r\n\x1a\n", 8);
+        if (png != (side == 256))
+            return QString("entry %1 %2 PNG").arg(i).arg(png ? "is" : "is not");
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestResources : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void wholeCollection();
+};
+
+void TestResources::wholeCollection()
+{
+    QStringList listed;
+    for (const Entry &e : collection) {
+        const QString path = e.path;
+        const QByteArray where = path.toUtf8() + ": ";
+        if (path.startsWith(":/res/"))
+            listed << path.mid(6);
+
+        const QResource resource(path);
+        QVERIFY2(resource.isValid(), where + "missing");
+        QVERIFY2(resource.compressionAlgorithm() == QResource::NoCompression, where + "compressed");
+
+        QImageReader reader(path);
+        QVERIFY2(reader.format() == e.format, where + reader.format());
+        QVERIFY2(reader.size() == e.size, where + "size");
+        if (e.iconSquares.isEmpty())
+            continue;
+        QVERIFY2(reader.imageCount() == e.iconSquares.size(), where + "image count");
+        for (int i = 0; i < e.iconSquares.size(); ++i) {
+            const int side = e.iconSquares[i];
+            QVERIFY2(reader.jumpToImage(i), where + "jump");
+            const QImage image = reader.read();
+            QVERIFY2(image.size() == QSize(side, side), where + QByteArray::number(i));
+            QVERIFY2(image.depth() == 32, where + "depth");
+        }
+        const QString problem = icoDirectoryProblem(QByteArray(reinterpret_cast<const char *>(
+                                                                   resource.data()),
+                                                               int(resource.size())),
+                                                    e.iconSquares);
+        QVERIFY2(problem.isEmpty(), where + problem.toUtf8());
+    }
+
+    // Nothing more in the directory than the list says, and the root copy is the same file.
+    QStringList present = QDir(":/res").entryList(QDir::Files);
+    present.sort();
+    listed.sort();
+    QCOMPARE(present, listed);
+    const QResource root(":/VORNA.ico");
+    const QResource inRes(":/res/VORNA.ico");
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(root.data()), int(root.size())),
+             QByteArray(reinterpret_cast<const char *>(inRes.data()), int(inRes.size())));
+}
+
+QTEST_MAIN(TestResources)
+#include "tst_resources.moc"
