@@ -67,6 +67,10 @@ void Channel::onActivePressed()
 
 void Channel::onLampPressed()
 {
+    // Without a receiver nothing is ever sent: flipping the switch would show a lamp state that
+    // no receiver was told about.
+    if (!hasReceiver(address))
+        return;
     retries = RetriesReload;
     lampOn = !lampOn;
     showLampSwitch(lampOn);

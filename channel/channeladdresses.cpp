@@ -16,28 +16,44 @@ int hexValue(char c)
     return -1;
 }
 
-// Parses "12 34 56" or "123456"; on failure returns a description of what is wrong.
+// Quotes file text for a log line: control and non-ASCII bytes as \xNN, long text cut short, so
+// that whatever the file holds, the line stays one readable line.
+QString quoted(const QByteArray &text)
+{
+    constexpr int MaxShown = 24;
+    QString result = QStringLiteral("\"");
+    for (int i = 0; i < text.size() && i < MaxShown; ++i) {
+        const auto byte = static_cast<unsigned char>(text.at(i));
+        if (byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\')
+            result += QLatin1Char(char(byte));
+        else
+            result += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+    }
+    result += QLatin1Char('"');
+    if (text.size() > MaxShown)
+        result += QStringLiteral("...");
+    return result;
+}
+
+// Reads "12 34 56" or "123456" (surrounding blanks already removed); on failure returns what is
+// wrong with the line.
 QString parseAddress(const QByteArray &line, ChannelAddress &address)
 {
     const QList<QByteArray> words = line.simplified().split(' ');
     QByteArray digits;
-    if (words.size() == 3) {
-        for (const QByteArray &word : words) {
-            if (word.size() != 2)
-                return QStringLiteral("each of the three bytes needs two hex digits");
-            digits += word;
-        }
-    } else if (words.size() == 1 && words.first().size() == 6) {
-        digits = words.first();
-    } else {
-        return QStringLiteral("expected three bytes in hex, as \"12 34 56\" or \"123456\"");
-    }
+    if (words.size() == 3 && words[0].size() == 2 && words[1].size() == 2 && words[2].size() == 2)
+        digits = words[0] + words[1] + words[2];
+    else if (words.size() == 1 && words[0].size() == 6)
+        digits = words[0];
+    else
+        return QStringLiteral(
+                   "expected three hex bytes such as \"12 34 56\" or \"123456\", found %1")
+            .arg(quoted(line));
     for (int i = 0; i < 3; ++i) {
         const int high = hexValue(digits.at(2 * i));
         const int low = hexValue(digits.at(2 * i + 1));
         if (high < 0 || low < 0)
-            return QStringLiteral("\"%1\" is not a hex byte")
-                .arg(QString::fromLatin1(digits.mid(2 * i, 2)));
+            return QStringLiteral("%1 is not a hex byte").arg(quoted(digits.mid(2 * i, 2)));
         address[i] = static_cast<quint8>(high * 16 + low);
     }
     return QString();
@@ -48,55 +64,89 @@ QString parseAddress(const QByteArray &line, ChannelAddress &address)
 ChannelAddressFile parseChannelAddresses(const QByteArray &content, const QString &fileName)
 {
     ChannelAddressFile result;
+    const int channelCount = int(result.addresses.size());
+    // Where each channel's address was read, for the messages about repeated addresses.
+    std::array<int, std::tuple_size<ChannelAddresses>::value> lineOf{};
     int channel = 0;
     int ignored = 0;
     int firstIgnored = 0;
     int lineNumber = 0;
-    for (QByteArray line : content.split('\n')) {
+    int start = 0;
+    while (start < content.size()) {
+        int end = content.indexOf('\n', start);
+        if (end < 0)
+            end = content.size();
         ++lineNumber;
+        QByteArray line = content.mid(start, end - start);
+        start = end + 1;
+
         const int hash = line.indexOf('#');
         if (hash >= 0)
             line.truncate(hash);
         line = line.trimmed();
         if (line.isEmpty())
             continue;
-        if (channel == int(result.addresses.size())) {
+        if (channel == channelCount) {
             if (ignored++ == 0)
                 firstIgnored = lineNumber;
             continue;
         }
         ChannelAddress address{};
         const QString problem = parseAddress(line, address);
-        if (problem.isEmpty())
+        if (problem.isEmpty()) {
             result.addresses[channel] = address;
-        else
+            lineOf[channel] = lineNumber;
+        } else {
             result.problems.append(QStringLiteral("%1:%2: channel %3 has no receiver: %4")
                                        .arg(fileName)
                                        .arg(lineNumber)
                                        .arg(channel + 1)
                                        .arg(problem));
+        }
         ++channel;
     }
     if (ignored > 0)
-        result.problems.append(
-            QStringLiteral("%1:%2: only four channels exist; %3 more address line(s) ignored")
-                .arg(fileName)
-                .arg(firstIgnored)
-                .arg(ignored));
+        result.problems.append(QStringLiteral("%1:%2: %3 line(s) from here on ignored: there are "
+                                              "only four channels")
+                                   .arg(fileName)
+                                   .arg(firstIgnored)
+                                   .arg(ignored));
+
+    // Reports are handed to the first channel with their address, so a repeated address leaves
+    // the later channel without answers: worth a word to whoever edits the file.
+    for (int later = 1; later < channelCount; ++later) {
+        if (!hasReceiver(result.addresses[later]))
+            continue;
+        for (int earlier = 0; earlier < later; ++earlier) {
+            if (result.addresses[earlier] == result.addresses[later]) {
+                result.problems.append(
+                    QStringLiteral("%1:%2: channel %3 has the same address as channel %4, which "
+                                   "gets all of its reports")
+                        .arg(fileName)
+                        .arg(lineOf[later])
+                        .arg(later + 1)
+                        .arg(earlier + 1));
+                break;
+            }
+        }
+    }
     return result;
 }
 
 ChannelAddresses loadChannelAddresses(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qDebug().noquote() << QStringLiteral(
-                                  "No channel address file at %1 (%2); all channels are without "
-                                  "receiver")
+    QByteArray content;
+    if (file.open(QIODevice::ReadOnly))
+        content = file.readAll();
+    // A file that opens but cannot be read (a directory, an I/O error) is as good as missing.
+    if (file.error() != QFileDevice::NoError) {
+        qDebug().noquote() << QStringLiteral("Cannot read the channel address file %1 (%2): no "
+                                             "channel has a receiver")
                                   .arg(path, file.errorString());
         return ChannelAddresses{};
     }
-    const ChannelAddressFile parsed = parseChannelAddresses(file.readAll(), path);
+    const ChannelAddressFile parsed = parseChannelAddresses(content, path);
     for (const QString &problem : parsed.problems)
         qDebug().noquote() << problem;
     return parsed.addresses;
