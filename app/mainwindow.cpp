@@ -3,6 +3,8 @@
 
 #include "channel/channel.h"
 #include "channel/channeladdresses.h"
+#include "dialogs/about.h"
+#include "dialogs/menudialog.h"
 
 #include <QCloseEvent>
 #include <QDebug>
@@ -88,6 +90,16 @@ void MainWindow::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
-void MainWindow::on_sideButton_clicked() {}
+void MainWindow::on_sideButton_clicked()
+{
+    // The menu is window-modal by its own form; it blocks only this window.
+    MenuDialog menu(this);
+    menu.exec();
+}
 
-void MainWindow::on_vornaButton_clicked() {}
+void MainWindow::on_vornaButton_clicked()
+{
+    About about(this);
+    about.setModal(true);
+    about.exec();
+}
