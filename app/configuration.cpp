@@ -23,13 +23,18 @@ void Configuration::read(const QByteArray &content)
         return;
     // A top-level array reads as an object without members.
     const QJsonObject object = document.object();
-    winGeometry = object.value(QLatin1String("winGeometry")).toString();
-    winState = object.value(QLatin1String("winState")).toString();
-    const QJsonValue activeValue = object.value(QLatin1String("active"));
-    const QJsonArray flags = activeValue.toArray();
-    const bool wellFormed = activeValue.isArray() && flags.size() == int(active.size());
-    for (int n = 0; n < int(active.size()); ++n)
-        active[n] = wellFormed && flags.at(n) == QJsonValue(true);
+    const QJsonValue geometry = object.value(QLatin1String("winGeometry"));
+    winGeometry = geometry.isString() ? geometry.toString() : QString();
+    const QJsonValue state = object.value(QLatin1String("winState"));
+    winState = state.isString() ? state.toString() : QString();
+    // Flags only count as a whole: a list of another length says nothing about which is which.
+    const QJsonValue flagsValue = object.value(QLatin1String("active"));
+    const QJsonArray flags = flagsValue.isArray() ? flagsValue.toArray() : QJsonArray();
+    const bool complete = flags.size() == int(active.size());
+    for (int n = 0; n < int(active.size()); ++n) {
+        const QJsonValue flag = complete ? flags.at(n) : QJsonValue();
+        active[n] = flag.isBool() && flag.toBool();
+    }
 }
 
 QByteArray Configuration::toJson() const
@@ -47,20 +52,17 @@ QByteArray Configuration::toJson() const
 void Configuration::save() const
 {
     // Written beside the old file and renamed over it when complete: a full disk or a crash
-    // half-way leaves the previous settings as they were.
+    // half-way leaves the previous settings as they were. No direct-write fallback: that would
+    // truncate the old file first again.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return;
     const QByteArray content = toJson();
-    if (file.write(content) != content.size()) {
+    // Flushed here because commit() in Qt 5.15 ignores a flush that fails, and would rename a
+    // cut file over the old one.
+    if (file.write(content) != content.size() || !file.flush()) {
         file.cancelWriting();
         return;
     }
     file.commit();
-}
-
-bool Configuration::operator==(const Configuration &other) const
-{
-    return winGeometry == other.winGeometry && winState == other.winState && active == other.active
-           && fileName == other.fileName;
 }

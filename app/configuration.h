@@ -27,6 +27,4 @@ public:
     void read(const QByteArray &content);
     // The file content: indented JSON with exactly "active", "winGeometry" and "winState".
     QByteArray toJson() const;
-
-    bool operator==(const Configuration &other) const;
 };

@@ -11,7 +11,6 @@
 #include <QTimer>
 
 #include <cstdlib>
-#include <exception>
 
 MainWindow::MainWindow(const QString &addressFile)
     : QMainWindow(nullptr)
@@ -50,7 +49,7 @@ void MainWindow::loadConfiguration(const QString &path)
     qDebug().noquote() << "Start using config file" << path;
     try {
         configuration.load(path);
-    } catch (const std::exception &) {
+    } catch (...) {
         // Start with whatever has been read so far.
     }
 }
@@ -84,7 +83,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         configuration.active[n] = channel(n).isActive();
     try {
         configuration.save();
-    } catch (const std::exception &) {
+    } catch (...) {
         // Settings are not worth keeping the window open for.
     }
     QMainWindow::closeEvent(event);
