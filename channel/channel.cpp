@@ -20,6 +20,13 @@ const char SwitchOffImage[] = ":/res/switch-off.png";
 const char IndicatorLit[] = ":/res/button-yellow.png";
 const char IndicatorOff[] = ":/res/button-off.png";
 
+// QIcon(path) decodes the PNG again on every call; QPixmap(path) is looked up in the pixmap
+// cache, so an image shown before is not decoded again.
+QIcon iconFromImage(const char *path)
+{
+    return QIcon(QPixmap(QString::fromLatin1(path)));
+}
+
 ChannelAddress copyAddress(const quint8 *bytes)
 {
     return ChannelAddress{bytes[0], bytes[1], bytes[2]};
@@ -46,12 +53,12 @@ Channel::Channel(MainWindow *owner,
 
 void Channel::showActiveImage(const char *path)
 {
-    activeButton->setIcon(QIcon(QString::fromLatin1(path)));
+    activeButton->setIcon(iconFromImage(path));
 }
 
 void Channel::showLampSwitch(bool on)
 {
-    lampButton->setIcon(QIcon(QString::fromLatin1(on ? SwitchOnImage : SwitchOffImage)));
+    lampButton->setIcon(iconFromImage(on ? SwitchOnImage : SwitchOffImage));
 }
 
 void Channel::showIndicator(bool lit)

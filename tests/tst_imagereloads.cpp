@@ -1,0 +1,89 @@
+// The indicator blinks ten times a second and every lock, unlock and report sets images again:
+// each must come from a cache, not from decoding its PNG once more.
+#include "app/mainwindow.h"
+#include "channel/channel.h"
+#include "support/pngreads.h"
+#include "support/ptypeer.h"
+
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const ChannelAddress Receiver = {0x11, 0x22, 0x33};
+
+void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
+
+} // namespace
+
+class TestImageReloads : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void probeSeesDecodes();
+    void channelImagesAreDecodedOnce();
+};
+
+// The counter itself: an image never shown is decoded once, then comes from the cache.
+void TestImageReloads::probeSeesDecodes()
+{
+    const long before = pngReadsStarted();
+    QVERIFY(!QPixmap(":/res/button-red.png").isNull());
+    QCOMPARE(pngReadsStarted() - before, 1L);
+    QVERIFY(!QPixmap(":/res/button-red.png").isNull());
+    QCOMPARE(pngReadsStarted() - before, 1L);
+}
+
+void TestImageReloads::channelImagesAreDecodedOnce()
+{
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    qputenv("LUMO_WIN_PORT", peer.slavePath().toLocal8Bit());
+    QTemporaryDir dir;
+    const QString addressFile = dir.filePath("lumo-win.channels");
+    QFile file(addressFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    // Channels 2 to 4 have no receiver: each lock and unlock shows their black button again.
+    file.write("11 22 33\n");
+    file.close();
+    const QtMessageHandler previous = qInstallMessageHandler(quiet);
+    MainWindow window(addressFile);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    Channel &channel = window.channel(0);
+
+    auto deliver = [&window](quint8 state) {
+        const TelegramFrame frame = buildTelegram(Telegram::ReportKind, Receiver, state);
+        window.receiveBytes(reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size()));
+    };
+    // Shows every image a channel has: green, white and black buttons, both switch images, both
+    // indicator images, through presses, blinking ticks, reports and a deactivation.
+    auto cycle = [&] {
+        channel.onActivePressed();
+        for (int tick = 0; tick < 4; ++tick)
+            window.onTimerTick();
+        deliver(Telegram::LampOn);
+        channel.onLampPressed();
+        for (int tick = 0; tick < 4; ++tick)
+            window.onTimerTick();
+        deliver(Telegram::LampOff);
+        channel.setActive(false);
+        window.enableChannels(true);
+        QCoreApplication::processEvents(); // paints what changed
+    };
+
+    cycle();
+    QVERIFY(!channel.isActive());
+    const long before = pngReadsStarted();
+    for (int round = 0; round < 20; ++round)
+        cycle();
+    QCOMPARE(pngReadsStarted() - before, 0L);
+
+    qInstallMessageHandler(previous);
+    qunsetenv("LUMO_WIN_PORT");
+}
+
+QTEST_MAIN(TestImageReloads)
+#include "tst_imagereloads.moc"
