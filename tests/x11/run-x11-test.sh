@@ -13,15 +13,7 @@ widget_map=$3
 # No dot in the folder name: the panel names its files after its own path cut at the last dot.
 work=$(mktemp -d /tmp/lumo-x11-XXXXXX)
 pids=()
-
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'end_processes; rm -rf "$work"' EXIT
 
 fail() {
     echo "x11 test: $*" >&2
@@ -31,39 +23,8 @@ fail() {
     exit 1
 }
 
-# Runs "$@" every 100 ms until it succeeds; fails with `what` after `seconds`.
-wait_for() {
-    local seconds=$1 what=$2
-    shift 2
-    local tries=$((seconds * 10))
-    until "$@" >/dev/null 2>&1; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || fail "timed out waiting for $what"
-        sleep 0.1
-    done
-}
-
-# Waits for process `pid` to end and prints its exit status; fails after `seconds`.
-exit_status_of() {
-    local pid=$1 seconds=$2
-    wait_for "$seconds" "process $pid to end" bash -c "! kill -0 $pid"
-    local status=0
-    wait "$pid" || status=$?
-    echo "$status"
-}
-
-# "R G B" (0..255), the average of the 12x12 pixels around x,y on the screen.
-colour_at() {
-    import -window root "$work/shot.png"
-    convert "$work/shot.png" -crop "12x12+$(($1 - 6))+$(($2 - 6))" -scale '1x1!' \
-        -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:
-}
-
-is_yellow() {
-    local r g b
-    read -r r g b <<<"$(colour_at "$1" "$2")"
-    [ "$r" -gt 200 ] && [ "$g" -gt 170 ] && [ $((r - b)) -gt 60 ]
-}
+# shellcheck source=tests/x11/lib.sh
+. "$(dirname "$0")/lib.sh"
 
 is_white() {
     local r g b
@@ -71,57 +32,20 @@ is_white() {
     [ "$r" -gt 200 ] && [ "$g" -gt 200 ] && [ "$b" -gt 200 ]
 }
 
-# The lamp stays yellow over two shots apart by more than one blink (100 ms).
-is_steady_yellow() {
-    is_yellow "$1" "$2" && sleep 0.25 && is_yellow "$1" "$2"
-}
-
-# Screen position of a widget of the main window: "x y".
-where() {
-    awk -v name="$1" -v x="$window_x" -v y="$window_y" \
-        '$1 == name { print $2 + x, $3 + y; found = 1 } END { exit !found }' "$work/map" \
-        || fail "no widget named $1 in the window"
-}
-
-click() {
-    local x y
-    read -r x y <<<"$(where "$1")"
-    xdotool mousemove --sync "$x" "$y" click 1
-}
-
-visible_window() {
-    xdotool search --onlyvisible --name "$1" | head -n1 | grep .
-}
-
-# The X server, on a display number of its own choosing.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -noreset -nolisten tcp 3>"$work/display" \
-    2>"$work/xvfb.log" &
-pids+=($!)
-wait_for 20 "Xvfb to start" test -s "$work/display"
-export DISPLAY=":$(head -n1 "$work/display")"
-
+start_xvfb
 # The program copied into the work folder, so that its address and configuration files are ours.
 cp "$panel_program" "$work/lumo-win"
 unset LUMO_WIN_PORT
 
 echo "x11 test: clicks against the simulator on $DISPLAY"
-"$simulator" --trace --delay 50 --channels-file "$work/lumo-win.channels" >"$work/trace" &
-pids+=($!)
-wait_for 10 "the simulator's port" grep -q '^/dev/' "$work/trace"
-port=$(head -n1 "$work/trace")
+start_simulator "$work/lumo-win.channels" --delay 50
 # Channel 2's receiver, from the file the panel reads.
 address=$(grep -v '^#' "$work/lumo-win.channels" | sed -n 2p)
 
 LUMO_WIN_PORT=$port "$work/lumo-win" >"$work/panel.log" 2>&1 &
 panel=$!
 pids+=($panel)
-wait_for 30 "the main window" visible_window '^Lumo Win$'
-window=$(visible_window '^Lumo Win$')
-eval "$(xdotool getwindowgeometry --shell "$window" | sed 's/^/window_/')"
-"$widget_map" "$window_WIDTH" "$window_HEIGHT" >"$work/map" 2>/dev/null \
-    || fail "cannot lay out the window off screen"
-window_x=$window_X
-window_y=$window_Y
+map_main_window
 
 # The map must fit what is on the screen: channel 2 has a receiver, so its active button is white.
 wait_for 10 "the white active button of channel 2" is_white $(where activeButton_2)
