@@ -13,6 +13,7 @@
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "channel/channel.h"
+#include "support/panelwindow.h"
 #include "support/pngreads.h"
 
 #include <QApplication>
@@ -45,15 +46,6 @@ void say(const QString &line)
 {
     std::printf("%s\n", qPrintable(line));
     std::fflush(stdout);
-}
-
-MainWindow *panelWindow()
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *window = qobject_cast<MainWindow *>(widget))
-            return window;
-    }
-    return nullptr;
 }
 
 // --- the child: the panel itself, with a probe ---------------------------------------------

@@ -1,0 +1,465 @@
+// Faults from outside, through the panel's real start-up and event loop: the transmitter hanging
+// up while a command waits for its answer, a flood of line noise and cut frames at the line's
+// full rate, and a configuration folder that cannot take the file when the window closes.
+// The first and last run the panel in a child process of this test binary, against lumo-sim.
+#include "app/mainwindow.h"
+#include "app/startup.h"
+#include "channel/channel.h"
+#include "link/telegram.h"
+#include "support/boxdismisser.h"
+#include "support/panelwindow.h"
+#include "support/ptypeer.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <thread>
+
+#include <sys/resource.h>
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// The child: the panel's start-up as main() runs it, plus a probe that acts and reports.
+
+QElapsedTimer childClock;
+
+void tell(const QString &line)
+{
+    std::printf("%lld %s\n", childClock.elapsed(), qPrintable(line));
+    std::fflush(stdout);
+}
+
+bool allButtonsEnabled(MainWindow *window)
+{
+    const QList<QPushButton *> buttons = window->findChildren<QPushButton *>(
+        QRegularExpression(QStringLiteral("^(activeButton|lampButton)_[12]$")));
+    return std::all_of(buttons.begin(), buttons.end(), [](QPushButton *b) {
+        return b->isEnabled();
+    });
+}
+
+// "hangup": presses channel 1's lamp switch (its receiver never answers), then reports every
+// change of that channel and of the buttons until it has given up; then closes the window.
+void probeHangUp(MainWindow *window)
+{
+    window->findChild<QPushButton *>(QStringLiteral("lampButton_1"))->pressed();
+    tell(QStringLiteral("PRESSED"));
+    auto *last = new QString;
+    auto *watch = new QTimer(window);
+    QObject::connect(watch, &QTimer::timeout, window, [window, last] {
+        const Channel &channel = window->channel(0);
+        const QString state = QStringLiteral("STATE active=%1 buttons=%2 port=%3")
+                                  .arg(int(channel.isActive()))
+                                  .arg(int(allButtonsEnabled(window)))
+                                  .arg(int(window->transmitterPort() != nullptr));
+        if (state == *last)
+            return;
+        *last = state;
+        tell(state);
+        if (!channel.isActive() && allButtonsEnabled(window))
+            QTimer::singleShot(300, window, &QWidget::close);
+    });
+    watch->start(20);
+}
+
+// "close" and "close-full": waits until channel 2 (active in the stored settings) is confirmed,
+// then closes the window; "close-full" first lets no file grow past a few bytes, as a full disk
+// would. SIGXFSZ is ignored so that the write fails as on a full disk instead of killing us.
+void probeClose(MainWindow *window, bool full)
+{
+    auto *wait = new QTimer(window);
+    QObject::connect(wait, &QTimer::timeout, window, [window, wait, full] {
+        if (window->channel(1).currentOperation() != Channel::Confirmed)
+            return;
+        wait->stop();
+        if (full) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{16, 16};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                std::perror("setrlimit");
+        }
+        tell(QStringLiteral("CLOSING"));
+        window->close();
+    });
+    wait->start(20);
+}
+
+int runChild(const QString &scenario, const QString &programName)
+{
+    childClock.start();
+    BoxDismisser boxes;
+    boxes.onBox = [](const QString &box) { tell(QStringLiteral("BOX ") + box); };
+    // Whatever happens, never hang the test.
+    QTimer::singleShot(40000, [] { std::_Exit(5); });
+    QTimer::singleShot(0, [scenario] {
+        MainWindow *window = panelWindow();
+        if (!window)
+            std::_Exit(4);
+        if (scenario == QLatin1String("hangup"))
+            probeHangUp(window);
+        else
+            probeClose(window, scenario == QLatin1String("close-full"));
+    });
+    return runPanel(programName);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The parent side.
+
+struct ChildRun
+{
+    int exitCode = -1;
+    QProcess::ExitStatus exitStatus = QProcess::CrashExit;
+    QList<QPair<qint64, QString>> lines; // child's clock in ms, text
+    QString errors;
+
+    QList<QPair<qint64, QString>> starting(const QString &prefix) const
+    {
+        QList<QPair<qint64, QString>> found;
+        for (const auto &line : lines) {
+            if (line.second.startsWith(prefix))
+                found << line;
+        }
+        return found;
+    }
+};
+
+QString simulatorPath()
+{
+    return qEnvironmentVariable("LUMO_TEST_BINARY_DIR") + QStringLiteral("/sim/lumo-sim");
+}
+
+// Runs lumo-sim with `simArguments` (it writes the address file into `home`), then the panel as
+// "<home>/lumo-win" on lumo-sim's line.
+ChildRun runPanelAgainstSimulator(const QString &scenario,
+                                  const QTemporaryDir &home,
+                                  const QStringList &simArguments)
+{
+    ChildRun run;
+    QProcess sim;
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim.start(simulatorPath(),
+              simArguments
+                  + QStringList{QStringLiteral("--channels-file"),
+                                home.filePath(QStringLiteral("lumo-win.channels"))});
+    if (!sim.waitForReadyRead(10000)) {
+        run.errors = QStringLiteral("lumo-sim did not start");
+        return run;
+    }
+    const QString port = QString::fromLocal8Bit(sim.readLine().trimmed());
+
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LUMO_WIN_PORT"), port);
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--panel-child"),
+                 scenario,
+                 home.filePath(QStringLiteral("lumo-win"))});
+    if (!child.waitForFinished(60000))
+        child.kill();
+    child.waitForFinished();
+    run.exitCode = child.exitCode();
+    run.exitStatus = child.exitStatus();
+    run.errors = QString::fromLocal8Bit(child.readAllStandardError());
+    for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
+        const int space = line.indexOf(' ');
+        if (space > 0)
+            run.lines << qMakePair(line.left(space).toLongLong(),
+                                   QString::fromLocal8Bit(line.mid(space + 1)));
+    }
+    sim.terminate();
+    sim.waitForFinished(5000);
+    return run;
+}
+
+QString describe(const ChildRun &run)
+{
+    QStringList text;
+    for (const auto &line : run.lines)
+        text << QStringLiteral("%1 %2").arg(line.first).arg(line.second);
+    return QStringLiteral("exit %1/%2\n%3\n%4")
+        .arg(run.exitStatus)
+        .arg(run.exitCode)
+        .arg(text.join('\n'), run.errors.right(3000));
+}
+
+QStringList filesIn(const QTemporaryDir &dir)
+{
+    QStringList names = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    names.sort();
+    return names;
+}
+
+QStringList debugLines;
+
+void captureDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg)
+        debugLines << message;
+}
+
+QByteArray bytes(const TelegramFrame &frame)
+{
+    return QByteArray(reinterpret_cast<const char *>(frame.data()), int(frame.size()));
+}
+
+} // namespace
+
+class TestFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void hangUpWhileCommandPending();
+    void noiseAndCutFramesAtLineRate();
+    void configurationFolderFullAtClose();
+};
+
+void TestFaults::hangUpWhileCommandPending()
+{
+    if (!QFile::exists(simulatorPath()))
+        QSKIP("lumo-sim was not built");
+    QTemporaryDir home;
+    // Receiver 1 is switched off: the command to switch its lamp on is never answered. The line
+    // goes dead a second later, with the command still waiting.
+    const ChildRun run = runPanelAgainstSimulator(QStringLiteral("hangup"),
+                                                  home,
+                                                  {QStringLiteral("--off"),
+                                                   QStringLiteral("1"),
+                                                   QStringLiteral("--hang-up-after"),
+                                                   QStringLiteral("1")});
+    const QString story = describe(run);
+    QVERIFY2(run.exitStatus == QProcess::NormalExit && run.exitCode == 0, qPrintable(story));
+
+    const auto boxes = run.starting(QStringLiteral("BOX "));
+    QVERIFY2(boxes.size() == 1, qPrintable(story));
+    QVERIFY2(boxes[0].second.startsWith(
+                 QStringLiteral("BOX Error|Error reading from serial port: ")),
+             qPrintable(story));
+
+    // The channel waits with its buttons locked, loses the port, and gives up on its own time:
+    // 153 ticks after the first transmission, which is at most one tick after the press.
+    const qint64 pressed = run.starting(QStringLiteral("PRESSED")).value(0).first;
+    const auto states = run.starting(QStringLiteral("STATE "));
+    QVERIFY2(!states.isEmpty(), qPrintable(story));
+    QVERIFY2(states.first().second == QLatin1String("STATE active=1 buttons=0 port=1"),
+             qPrintable(story));
+    QVERIFY2(states.last().second == QLatin1String("STATE active=0 buttons=1 port=0"),
+             qPrintable(story));
+    const double gaveUpAfter = double(states.last().first - pressed) / 1000.0;
+    qInfo("gave up %.2f s after the press", gaveUpAfter);
+    QVERIFY2(gaveUpAfter > 15.0 && gaveUpAfter < 17.5, qPrintable(story));
+}
+
+void TestFaults::noiseAndCutFramesAtLineRate()
+{
+    // Channel 3 has no receiver; channel 4's address holds the start, end and report kind bytes.
+    const ChannelAddress addresses[4] = {{0x12, 0x34, 0x56},
+                                         {0xA0, 0xA1, 0xA2},
+                                         {},
+                                         {0x02, 0x03, 0x85}};
+    const int active[3] = {0, 1, 3};
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    qputenv("LUMO_WIN_PORT", peer.slavePath().toLocal8Bit());
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("lumo-win.channels")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("12 34 56\nA0 A1 A2\n00 00 00\n02 03 85\n");
+    file.close();
+    const QtMessageHandler previous = qInstallMessageHandler(captureDebug);
+    MainWindow window(file.fileName());
+    window.show();
+    for (int n : active) {
+        window.channel(n).onActivePressed();
+        const QByteArray report = bytes(
+            buildTelegram(Telegram::ReportKind, addresses[n], Telegram::LampOff));
+        window.receiveBytes(report.constData(), report.size());
+    }
+    debugLines.clear();
+
+    // The stream: reports with a wrong checksum (each one the channel takes writes exactly one
+    // "Invalid CRC" line), some with junk before their end byte; echoed commands; line noise
+    // without start bytes (a start byte in the noise would rightly swallow the next frame: the
+    // framing has no way to find its place again); and frames cut short after the start byte,
+    // then ended by filler, which can reach no active channel.
+    std::mt19937 random(20240601);
+    auto noise = [&random](int length) {
+        QByteArray junk;
+        while (junk.size() < length) {
+            const char c = char(random() & 0xFF);
+            if (quint8(c) != Telegram::StartByte)
+                junk += c;
+        }
+        return junk;
+    };
+    const double seconds = qEnvironmentVariableIsSet("LUMO_FAULT_SECONDS")
+                               ? qEnvironmentVariable("LUMO_FAULT_SECONDS").toDouble()
+                               : 5.0;
+    const int lineRate = 11520; // bytes per second at 115200 baud, 8N1
+    QByteArray stream;
+    int wellFormed = 0;
+    quint8 lastState[4] = {};
+    while (stream.size() < seconds * lineRate) {
+        switch (random() % 5) {
+        case 0:
+        case 1: {
+            const int n = active[random() % 3];
+            const quint8 state = quint8(random() & 1);
+            TelegramFrame frame = buildTelegram(Telegram::ReportKind, addresses[n], state);
+            frame[6] ^= 0x5A;
+            QByteArray report = bytes(frame);
+            if (random() % 4 == 0)
+                report.insert(7, noise(1 + int(random() % 5)).replace('\x03', '\x7F'));
+            stream += report;
+            lastState[n] = state;
+            ++wellFormed;
+            break;
+        }
+        case 2:
+            stream += bytes(commandTelegram(addresses[active[random() % 3]], Telegram::ReportState));
+            break;
+        case 3:
+            stream += noise(1 + int(random() % 24));
+            break;
+        case 4: {
+            const int kept = int(random() % 4); // start byte, then up to three body bytes
+            QByteArray cut = QByteArray(1, char(Telegram::StartByte))
+                             + bytes(buildTelegram(Telegram::ReportKind,
+                                                   addresses[active[random() % 3]],
+                                                   1))
+                                   .mid(1, kept);
+            stream += cut + QByteArray(Telegram::BodyLength - kept, '\0') + char(Telegram::EndByte);
+            break;
+        }
+        }
+    }
+
+    // The panel keeps its tick and stays responsive while the line is busy.
+    int ticks = 0;
+    connect(window.tickTimer(), &QTimer::timeout, this, [&ticks] { ++ticks; });
+    QElapsedTimer gaps;
+    qint64 longestGap = 0;
+    QTimer heartbeat;
+    connect(&heartbeat, &QTimer::timeout, this, [&] {
+        longestGap = qMax(longestGap, gaps.restart());
+    });
+
+    std::atomic<bool> written{false};
+    std::thread line([&] {
+        // At the line's pace: the bytes due by now, every 5 ms.
+        QElapsedTimer clock;
+        clock.start();
+        int sent = 0;
+        while (sent < stream.size()) {
+            const int due = qMin(stream.size(), int(clock.nsecsElapsed() / 1e9 * lineRate));
+            if (due > sent) {
+                peer.write(stream.mid(sent, due - sent));
+                sent = due;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        written = true;
+    });
+    gaps.start();
+    heartbeat.start(10);
+    QElapsedTimer flood;
+    flood.start();
+    while (!written)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    line.join();
+    const qint64 floodMs = flood.elapsed();
+    QTest::qWait(200); // the last bytes
+    heartbeat.stop();
+
+    const int taken = int(debugLines.count(QStringLiteral("Invalid CRC, ignored for now")));
+    const int invalid = int(debugLines.count(QStringLiteral("Received invalid command")));
+    qInstallMessageHandler(previous);
+    qInfo("%d bytes in %lld ms: %d well-formed reports, %d taken; %d ticks; longest pause %lld ms",
+          int(stream.size()),
+          floodMs,
+          wellFormed,
+          taken,
+          ticks,
+          longestGap);
+    QCOMPARE(taken, wellFormed);
+    QCOMPARE(invalid, 0);
+    for (int n : active)
+        QCOMPARE(window.channel(n).isLampOn(), lastState[n] == Telegram::LampOn);
+    QVERIFY2(ticks >= int(floodMs / 100) - 3, "the tick stalled while the line was busy");
+    QVERIFY2(longestGap < 250, "the event loop stalled while the line was busy");
+
+    // And it still does its work: a press goes out on the next tick.
+    peer.readNow();
+    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("activeButton_1")),
+                      Qt::LeftButton);
+    const QByteArray query = bytes(commandTelegram(addresses[0], Telegram::ReportState));
+    QCOMPARE(peer.read(8, 1000).right(8), query);
+    qunsetenv("LUMO_WIN_PORT");
+}
+
+void TestFaults::configurationFolderFullAtClose()
+{
+    if (!QFile::exists(simulatorPath()))
+        QSKIP("lumo-sim was not built");
+    // The settings of an earlier run: channel 2 active, nothing else.
+    const QByteArray previous
+        = "{\n    \"active\": [\n        false,\n        true,\n        false,\n"
+          "        false\n    ],\n    \"winGeometry\": \"\",\n    \"winState\": \"\"\n}\n";
+    QTemporaryDir home;
+    const QString settings = home.filePath(QStringLiteral("lumo-win.cnf"));
+    auto writePrevious = [&] {
+        QFile file(settings);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+               && file.write(previous) == previous.size();
+    };
+    auto readSettings = [&] {
+        QFile file(settings);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+
+    // With room to write, closing replaces the file (now with the window's geometry and state).
+    QVERIFY(writePrevious());
+    ChildRun run = runPanelAgainstSimulator(QStringLiteral("close"),
+                                            home,
+                                            {QStringLiteral("--delay"), QStringLiteral("20")});
+    QVERIFY2(run.exitStatus == QProcess::NormalExit && run.exitCode == 0, qPrintable(describe(run)));
+    QVERIFY2(readSettings() != previous && readSettings().contains("\"winGeometry\": \"AdnQyw"),
+             readSettings().constData());
+
+    // Without room, the window closes all the same and the earlier file is left whole.
+    QVERIFY(writePrevious());
+    const QStringList filesBefore = filesIn(home);
+    run = runPanelAgainstSimulator(QStringLiteral("close-full"),
+                                   home,
+                                   {QStringLiteral("--delay"), QStringLiteral("20")});
+    QVERIFY2(run.exitStatus == QProcess::NormalExit && run.exitCode == 0, qPrintable(describe(run)));
+    QVERIFY2(!run.starting(QStringLiteral("CLOSING")).isEmpty(), qPrintable(describe(run)));
+    QCOMPARE(readSettings(), previous);
+    QCOMPARE(filesIn(home), filesBefore); // no half-written file left beside it
+}
+
+// "--panel-child <scenario> <program name>" runs the panel's start-up in a child process.
+int main(int argc, char *argv[])
+{
+    if (argc == 4 && std::strcmp(argv[1], "--panel-child") == 0) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+        return runChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
+    QApplication app(argc, argv);
+    TestFaults test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_faults.moc"
