@@ -22,13 +22,14 @@ wait_for() {
     done
 }
 
-# Waits for process `pid` to end and prints its exit status; fails after `seconds`.
+# Waits for process `pid` to end and sets `status` to its exit status; fails after `seconds`.
+# Not for $(...): a subshell cannot wait for this shell's children, and gets no status for a
+# process that ends late (as under the sanitizers).
 exit_status_of() {
     local pid=$1 seconds=$2
     wait_for "$seconds" "process $pid to end" bash -c "! kill -0 $pid"
-    local status=0
+    status=0
     wait "$pid" || status=$?
-    echo "$status"
 }
 
 # Starts Xvfb on a display number of its own choosing and exports DISPLAY.
