@@ -120,8 +120,8 @@ int presses = 0;
 // A user who presses an enabled button now and then, and closes the window at the end.
 void soakUser(MainWindow *window, double minutes)
 {
-    auto *clock = new QElapsedTimer;
-    clock->start();
+    QElapsedTimer clock;
+    clock.start();
     auto *press = new QTimer(window);
     QObject::connect(press, &QTimer::timeout, window, [window] {
         const int n = int(QRandomGenerator::global()->bounded(4));
@@ -136,7 +136,7 @@ void soakUser(MainWindow *window, double minutes)
     press->start(1500);
     auto *report = new QTimer(window);
     QObject::connect(report, &QTimer::timeout, window, [window, clock, minutes] {
-        const double seconds = clock->elapsed() / 1000.0;
+        const double seconds = clock.elapsed() / 1000.0;
         say(QStringLiteral("rss %1 %2").arg(seconds, 0, 'f', 0).arg(residentKb()));
         if (seconds >= minutes * 60) {
             say(QStringLiteral("presses %1").arg(presses));
@@ -149,6 +149,7 @@ void soakUser(MainWindow *window, double minutes)
 int runChild(const QString &mode, const QString &programName, double amount)
 {
     auto *shown = new FirstShown;
+    shown->setParent(qApp);
     if (mode == QLatin1String("startup")) {
         qApp->installEventFilter(shown);
         return runPanel(programName);

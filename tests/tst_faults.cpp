@@ -52,17 +52,16 @@ void probeHangUp(MainWindow *window)
 {
     window->findChild<QPushButton *>(QStringLiteral("lampButton_1"))->pressed();
     tell(QStringLiteral("PRESSED"));
-    auto *last = new QString;
     auto *watch = new QTimer(window);
-    QObject::connect(watch, &QTimer::timeout, window, [window, last] {
+    QObject::connect(watch, &QTimer::timeout, window, [window, last = QString()]() mutable {
         const Channel &channel = window->channel(0);
         const QString state = QStringLiteral("STATE active=%1 buttons=%2 port=%3")
                                   .arg(int(channel.isActive()))
                                   .arg(int(allButtonsEnabled(window)))
                                   .arg(int(window->transmitterPort() != nullptr));
-        if (state == *last)
+        if (state == last)
             return;
-        *last = state;
+        last = state;
         tell(state);
         if (!channel.isActive() && allButtonsEnabled(window))
             QTimer::singleShot(300, window, &QWidget::close);
