@@ -8,9 +8,9 @@ About::About(QWidget *parent)
     ui->setupUi(this);
     ui->textBrowser->setOpenLinks(true);
     ui->textBrowser->setOpenExternalLinks(true);
-    // Product name and version are not translated.
-    ui->textBrowser->setHtml(
-        QStringLiteral("<h2>Lumo Win</h2><table><tr><td>Version:</td><td>0.1.2</td></tr></table>"));
+    // Product name and version are not translated; the version is the build's own.
+    ui->textBrowser->setHtml(QStringLiteral("<h2>Lumo Win</h2><table><tr><td>Version:</td><td>"
+                                            LUMO_WIN_VERSION "</td></tr></table>"));
 }
 
 About::~About()
