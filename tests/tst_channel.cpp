@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "channel/channel.h"
 #include "support/ptypeer.h"
+#include "support/testpanel.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -11,26 +12,13 @@
 
 namespace {
 
-QStringList debugLines;
-
-void captureDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type == QtDebugMsg)
-        debugLines << message;
-}
-
 // Channel 3 has no receiver; channel 4's address holds the frame's start and end bytes.
 const char AddressFile[] = "# receivers\n11 22 33  # hall\nA0A1A2\n00 00 00\n02 03 0a\n";
 const ChannelAddress Addresses[4] = {{0x11, 0x22, 0x33}, {0xA0, 0xA1, 0xA2}, {}, {0x02, 0x03, 0x0A}};
 
-QByteArray bytes(const TelegramFrame &frame)
-{
-    return QByteArray(reinterpret_cast<const char *>(frame.data()), int(frame.size()));
-}
-
 QByteArray command(int channel, quint8 code)
 {
-    return bytes(commandTelegram(Addresses[channel - 1], code));
+    return frameBytes(commandTelegram(Addresses[channel - 1], code));
 }
 
 QByteArray report(int channel, quint8 state, bool goodChecksum = true)
@@ -38,7 +26,7 @@ QByteArray report(int channel, quint8 state, bool goodChecksum = true)
     TelegramFrame frame = buildTelegram(Telegram::ReportKind, Addresses[channel - 1], state);
     if (!goodChecksum)
         frame[6] ^= 0x5A;
-    return bytes(frame);
+    return frameBytes(frame);
 }
 
 const char *const ImageNames[] = {"Glossy_Button_Black",
@@ -111,7 +99,7 @@ private:
     QTemporaryDir dir;
     PtyPeer *peer = nullptr;
     MainWindow *window = nullptr;
-    QtMessageHandler previousHandler = nullptr;
+    DebugLog *log = nullptr;
 };
 
 void TestChannel::initTestCase()
@@ -127,26 +115,23 @@ void TestChannel::init()
 {
     peer = new PtyPeer;
     QVERIFY(peer->isOpen());
-    qputenv("LUMO_WIN_PORT", peer->slavePath().toLocal8Bit());
-    QFile file(dir.filePath("lumo-win.channels"));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(AddressFile);
-    file.close();
-    previousHandler = qInstallMessageHandler(captureDebug);
-    window = new MainWindow(file.fileName());
+    peer->useAsTransmitter();
+    log = new DebugLog;
+    window = openPanel(dir.path(), AddressFile);
+    QVERIFY(window);
     window->show();
     window->tickTimer()->stop(); // ticks come from the test, one call at a time
-    debugLines.clear();
+    log->lines.clear();
 }
 
 void TestChannel::cleanup()
 {
-    qInstallMessageHandler(previousHandler);
+    delete log;
+    log = nullptr;
     delete window;
     window = nullptr;
     delete peer;
     peer = nullptr;
-    qunsetenv("LUMO_WIN_PORT");
 }
 
 QPushButton *TestChannel::button(const char *kind, int channel) const
@@ -173,8 +158,8 @@ bool TestChannel::deliver(const QByteArray &frames)
     stranger[2] = char(0xEE);
     stranger[6] = char(telegramChecksum(reinterpret_cast<const quint8 *>(stranger.constData()) + 1));
     peer->write(frames + stranger);
-    const bool seen = QTest::qWaitFor([&] { return debugLines.contains(marker); }, 5000);
-    debugLines.removeAll(marker);
+    const bool seen = QTest::qWaitFor([&] { return log->lines.contains(marker); }, 5000);
+    log->lines.removeAll(marker);
     return seen;
 }
 
@@ -237,7 +222,7 @@ void TestChannel::activePressQueriesAndReportConfirms()
     QCOMPARE(shownImage(indicator(2)), indicatorImage);
     QCOMPARE(shownImage(button("lampButton", 2)), switchImage);
     QCOMPARE(enabledButtons(), "ALAL--AL"); // channel 3 has no receiver
-    QCOMPARE(debugLines, QStringList());
+    QCOMPARE(log->lines, QStringList());
 
     // A confirmed channel keeps its steady image, sends nothing and never gives up.
     for (int tick = 0; tick < 250; ++tick) // longer than a repeat cycle
@@ -363,11 +348,11 @@ void TestChannel::reportChecks()
         press("lampButton", 2);
     }
     window->onTimerTick();
-    debugLines.clear();
+    log->lines.clear();
     const QStringList before = snapshot(2);
 
     QVERIFY(deliver(report(2, state, goodChecksum)));
-    QCOMPARE(debugLines, lines);
+    QCOMPARE(log->lines, lines);
     if (!accepted) {
         QCOMPARE(snapshot(2), before);
         return;
@@ -386,9 +371,9 @@ void TestChannel::wrongSizedBodyIsDropped()
     const auto *body = reinterpret_cast<const quint8 *>(frame.constData()) + 1;
     const QStringList before = snapshot(2);
     for (unsigned length : {0u, 5u, 7u}) {
-        debugLines.clear();
+        log->lines.clear();
         window->channel(1).receiveTelegram(body, length);
-        QCOMPARE(debugLines, QStringList{QString("Received invalid sized telegram %1").arg(length)});
+        QCOMPARE(log->lines, QStringList{QString("Received invalid sized telegram %1").arg(length)});
         QCOMPARE(snapshot(2), before);
     }
 }
@@ -408,7 +393,7 @@ void TestChannel::unsolicitedReportUpdatesConfirmedChannel()
     QCOMPARE(shownImage(button("lampButton", 2)), "switch-off");
     QCOMPARE(enabledButtons(), "ALAL--AL"); // although channel 1 still waits
     QCOMPARE(window->channel(0).currentOperation(), Channel::Query);
-    QCOMPARE(debugLines, QStringList());
+    QCOMPARE(log->lines, QStringList());
 }
 
 void TestChannel::pendingChannelsShareTheLock()

@@ -5,6 +5,7 @@
 #include "channel/channel.h"
 #include "support/boxdismisser.h"
 #include "support/ptypeer.h"
+#include "support/testpanel.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -60,9 +61,8 @@ QString activeFlags(MainWindow *window)
 
 QByteArray query(quint8 addressByte)
 {
-    const TelegramFrame frame = commandTelegram({addressByte, addressByte, addressByte},
-                                                Telegram::ReportState);
-    return QByteArray(reinterpret_cast<const char *>(frame.data()), int(frame.size()));
+    return frameBytes(
+        commandTelegram({addressByte, addressByte, addressByte}, Telegram::ReportState));
 }
 
 // What happens to the files of one folder, as the kernel sees it: every process and every way of
@@ -158,7 +158,7 @@ void TestConfiguration::init()
 {
     peer = new PtyPeer;
     QVERIFY(peer->isOpen());
-    qputenv("LUMO_WIN_PORT", peer->slavePath().toLocal8Bit());
+    peer->useAsTransmitter();
     writeFile(dir.filePath("lumo-win.channels"), FourReceivers);
     QFile::remove(dir.filePath("lumo-win.cnf"));
 }
@@ -169,7 +169,6 @@ void TestConfiguration::cleanup()
     windows.clear();
     delete peer;
     peer = nullptr;
-    qunsetenv("LUMO_WIN_PORT");
 }
 
 // The steps start-up takes, on a window with a tool bar so that its state is worth keeping.

@@ -3,6 +3,7 @@
 #include "dialogs/about.h"
 #include "dialogs/menudialog.h"
 #include "support/ptypeer.h"
+#include "support/testpanel.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -132,11 +133,6 @@ bool takesClicks(QWidget *target)
     return catcher.presses > 0;
 }
 
-QByteArray frame(const TelegramFrame &telegram)
-{
-    return QByteArray(reinterpret_cast<const char *>(telegram.data()), int(telegram.size()));
-}
-
 } // namespace
 
 class TestDialogs : public QObject
@@ -172,13 +168,9 @@ void TestDialogs::init()
 {
     peer = new PtyPeer;
     QVERIFY(peer->isOpen());
-    qputenv("LUMO_WIN_PORT", peer->slavePath().toLocal8Bit());
-    const QString addresses = dir.filePath("lumo-win.channels");
-    QFile file(addresses);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("11 11 11\nA0 A1 A2\n");
-    file.close();
-    window = new MainWindow(addresses);
+    peer->useAsTransmitter();
+    window = openPanel(dir.path(), "11 11 11\nA0 A1 A2\n");
+    QVERIFY(window);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
     // Ticks are driven by hand unless a test starts the timer itself.
@@ -191,7 +183,6 @@ void TestDialogs::cleanup()
     window = nullptr;
     delete peer;
     peer = nullptr;
-    qunsetenv("LUMO_WIN_PORT");
 }
 
 void TestDialogs::mainWindowButtonsOpenModalDialogs_data()
@@ -433,7 +424,7 @@ void TestDialogs::channelsKeepWorkingWhileDialogIsOpen()
     QFETCH(QByteArray, dialogClass);
 
     Channel &second = window->channel(1);
-    const QByteArray query = frame(commandTelegram({0xA0, 0xA1, 0xA2}, Telegram::ReportState));
+    const QByteArray query = frameBytes(commandTelegram({0xA0, 0xA1, 0xA2}, Telegram::ReportState));
     second.onActivePressed();
     window->onTimerTick();
     QCOMPARE(peer->read(8), query);
@@ -462,7 +453,7 @@ void TestDialogs::channelsKeepWorkingWhileDialogIsOpen()
 
         // The receiver's report arrives through the port and is accepted.
         peer->write(
-            frame(buildTelegram(Telegram::ReportKind, {0xA0, 0xA1, 0xA2}, Telegram::LampOn)));
+            frameBytes(buildTelegram(Telegram::ReportKind, {0xA0, 0xA1, 0xA2}, Telegram::LampOn)));
         QTRY_VERIFY_WITH_TIMEOUT(second.isLampOn(), 1000);
         QCOMPARE(second.currentOperation(), Channel::Confirmed);
         QVERIFY(window->channel(0).buttonsEnabled());

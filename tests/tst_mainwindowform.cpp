@@ -193,7 +193,7 @@ void TestMainWindowForm::init()
 {
     peer = new PtyPeer;
     QVERIFY(peer->isOpen());
-    qputenv("LUMO_WIN_PORT", peer->slavePath().toLocal8Bit());
+    peer->useAsTransmitter();
     window = new MainWindow;
     QVERIFY(window->transmitterPort());
 }
@@ -204,7 +204,6 @@ void TestMainWindowForm::cleanup()
     window = nullptr;
     delete peer;
     peer = nullptr;
-    qunsetenv("LUMO_WIN_PORT");
 }
 
 void TestMainWindowForm::treeAndNesting()

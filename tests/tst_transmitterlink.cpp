@@ -3,6 +3,7 @@
 #include "channel/channel.h"
 #include "support/boxdismisser.h"
 #include "support/ptypeer.h"
+#include "support/testpanel.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -16,21 +17,10 @@
 
 namespace {
 
-QStringList debugLines;
-
-void captureDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type == QtDebugMsg)
-        debugLines << message;
-}
-
 QByteArray report(const char *addressHex, quint8 state)
 {
     const QByteArray a = QByteArray::fromHex(addressHex);
-    const TelegramFrame f = buildTelegram(Telegram::ReportKind,
-                                          {quint8(a[0]), quint8(a[1]), quint8(a[2])},
-                                          state);
-    return QByteArray(reinterpret_cast<const char *>(f.data()), int(f.size()));
+    return reportBytes({quint8(a[0]), quint8(a[1]), quint8(a[2])}, state);
 }
 
 double cpuSeconds()
@@ -64,37 +54,30 @@ private:
     QTemporaryDir dir;
     PtyPeer *peer = nullptr;
     MainWindow *window = nullptr;
-    QtMessageHandler previousHandler = nullptr;
+    DebugLog *log = nullptr;
 };
 
 void TestTransmitterLink::init()
 {
-    debugLines.clear();
     peer = new PtyPeer;
     QVERIFY(peer->isOpen());
-    qputenv("LUMO_WIN_PORT", peer->slavePath().toLocal8Bit());
-    previousHandler = qInstallMessageHandler(captureDebug);
+    peer->useAsTransmitter();
+    log = new DebugLog;
 }
 
 void TestTransmitterLink::cleanup()
 {
-    qInstallMessageHandler(previousHandler);
+    delete log;
+    log = nullptr;
     delete window;
     window = nullptr;
     delete peer;
     peer = nullptr;
-    qunsetenv("LUMO_WIN_PORT");
 }
 
 MainWindow *TestTransmitterLink::makeWindow(const QByteArray &addresses)
 {
-    const QString path = dir.filePath("lumo-win.channels");
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return nullptr;
-    file.write(addresses);
-    file.close();
-    window = new MainWindow(path);
+    window = openPanel(dir.path(), addresses);
     return window;
 }
 
@@ -113,7 +96,7 @@ void TestTransmitterLink::opensNamedPortWithLineSettings()
     QCOMPARE(port->stopBits(), QSerialPort::OneStop);
     QCOMPARE(port->flowControl(), QSerialPort::NoFlowControl);
     QVERIFY(!port->isTextModeEnabled());
-    QVERIFY(debugLines.contains("Opened serial port"));
+    QVERIFY(log->lines.contains("Opened serial port"));
     QVERIFY(!window->tickTimer()->isActive()); // only the first show starts it
 }
 
@@ -122,8 +105,7 @@ void TestTransmitterLink::channelCommandReachesTheWire()
     makeWindow("11 11 11\nA0 A1 A2\n");
     window->channel(1).onActivePressed();
     window->onTimerTick();
-    const TelegramFrame query = commandTelegram({0xA0, 0xA1, 0xA2}, Telegram::ReportState);
-    QCOMPARE(peer->read(8), QByteArray(reinterpret_cast<const char *>(query.data()), 8));
+    QCOMPARE(peer->read(8), frameBytes(commandTelegram({0xA0, 0xA1, 0xA2}, Telegram::ReportState)));
     window->onTimerTick(); // counting down: nothing more goes out
     QCOMPARE(peer->read(1, 100), QByteArray());
 }
@@ -157,20 +139,20 @@ void TestTransmitterLink::dispatchRules()
     QVERIFY(window->channel(0).isLampOn()); // the lower channel number wins
     QVERIFY(!window->channel(1).isLampOn());
 
-    debugLines.clear();
+    log->lines.clear();
     QByteArray echo = report("A0A1A2", 0);
     echo[1] = char(Telegram::CommandKind);
     window->receiveBytes(echo.constData(), 8); // an echoed command is dropped silently
     QVERIFY(window->channel(0).isLampOn());
-    QCOMPARE(debugLines, QStringList());
+    QCOMPARE(log->lines, QStringList());
 
     window->receiveBytes(report("C0FFEE", 1).constData(), 8);
-    QCOMPARE(debugLines, QStringList{"Address not found"});
+    QCOMPARE(log->lines, QStringList{"Address not found"});
 
     // 00 00 00 goes to the channel without receiver, which is never active: no line at all.
-    debugLines.clear();
+    log->lines.clear();
     window->receiveBytes(report("000000", 1).constData(), 8);
-    QCOMPARE(debugLines, QStringList());
+    QCOMPARE(log->lines, QStringList());
 }
 
 void TestTransmitterLink::hangUpGivesOneBoxAndGoesIdle()

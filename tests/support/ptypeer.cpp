@@ -27,9 +27,17 @@ PtyPeer::PtyPeer()
 
 PtyPeer::~PtyPeer()
 {
+    if (published)
+        qunsetenv("LUMO_WIN_PORT");
     hangUp();
     if (slave >= 0)
         ::close(slave);
+}
+
+void PtyPeer::useAsTransmitter()
+{
+    qputenv("LUMO_WIN_PORT", path.toLocal8Bit());
+    published = true;
 }
 
 void PtyPeer::write(const QByteArray &bytes)

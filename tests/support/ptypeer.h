@@ -14,6 +14,9 @@ public:
     PtyPeer &operator=(const PtyPeer &) = delete;
 
     bool isOpen() const { return master >= 0; }
+    // Names this pty in LUMO_WIN_PORT, so that a main window built from now on opens it as the
+    // transmitter; the variable is removed again with the peer.
+    void useAsTransmitter();
     QString slavePath() const { return path; }
 
     void write(const QByteArray &bytes);
@@ -29,4 +32,5 @@ private:
     int master = -1;
     int slave = -1;
     QString path;
+    bool published = false;
 };

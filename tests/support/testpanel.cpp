@@ -1,0 +1,52 @@
+#include "testpanel.h"
+
+#include "app/mainwindow.h"
+
+#include <QDir>
+#include <QFile>
+
+QByteArray frameBytes(const TelegramFrame &frame)
+{
+    return QByteArray(reinterpret_cast<const char *>(frame.data()), int(frame.size()));
+}
+
+QByteArray reportBytes(const ChannelAddress &address, quint8 state)
+{
+    return frameBytes(buildTelegram(Telegram::ReportKind, address, state));
+}
+
+MainWindow *openPanel(const QString &dir, const QByteArray &addresses)
+{
+    const QString path = QDir(dir).filePath(QStringLiteral("lumo-win.channels"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || file.write(addresses) != addresses.size())
+        return nullptr;
+    file.close();
+    return new MainWindow(path);
+}
+
+namespace {
+DebugLog *currentLog = nullptr;
+QtMessageHandler previousHandler = nullptr;
+
+void collect(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtDebugMsg && currentLog)
+        currentLog->lines << message;
+    else if (previousHandler)
+        previousHandler(type, context, message);
+}
+} // namespace
+
+DebugLog::DebugLog()
+{
+    currentLog = this;
+    previousHandler = qInstallMessageHandler(collect);
+}
+
+DebugLog::~DebugLog()
+{
+    qInstallMessageHandler(previousHandler);
+    currentLog = nullptr;
+}
