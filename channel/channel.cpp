@@ -2,7 +2,9 @@
 
 #include "app/mainwindow.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QHash>
 #include <QIcon>
 #include <QLabel>
 #include <QPixmap>
@@ -20,11 +22,20 @@ const char SwitchOffImage[] = ":/res/switch-off.png";
 const char IndicatorLit[] = ":/res/button-yellow.png";
 const char IndicatorOff[] = ":/res/button-off.png";
 
-// QIcon(path) decodes the PNG again on every call; QPixmap(path) is looked up in the pixmap
-// cache, so an image shown before is not decoded again.
-QIcon iconFromImage(const char *path)
+// Each image is decoded once and kept until the application object goes. QIcon(path) decodes
+// the PNG on every call, and Qt's pixmap cache would drop an image under pressure (every new
+// icon adds scaled copies of its own to it), so the indicator's blinking would decode it again.
+template<typename Image>
+const Image &imageFromResource(const char *path)
 {
-    return QIcon(QPixmap(QString::fromLatin1(path)));
+    static QHash<const char *, Image> images; // keyed by the path constants above
+    auto found = images.constFind(path);
+    if (found == images.constEnd()) {
+        if (images.isEmpty())
+            qAddPostRoutine([] { images.clear(); }); // no pixmap may outlive the application
+        found = images.insert(path, Image(QPixmap(QString::fromLatin1(path))));
+    }
+    return *found;
 }
 
 ChannelAddress copyAddress(const quint8 *bytes)
@@ -53,17 +64,17 @@ Channel::Channel(MainWindow *owner,
 
 void Channel::showActiveImage(const char *path)
 {
-    activeButton->setIcon(iconFromImage(path));
+    activeButton->setIcon(imageFromResource<QIcon>(path));
 }
 
 void Channel::showLampSwitch(bool on)
 {
-    lampButton->setIcon(iconFromImage(on ? SwitchOnImage : SwitchOffImage));
+    lampButton->setIcon(imageFromResource<QIcon>(on ? SwitchOnImage : SwitchOffImage));
 }
 
 void Channel::showIndicator(bool lit)
 {
-    lampLed->setPixmap(QPixmap(QString::fromLatin1(lit ? IndicatorLit : IndicatorOff)));
+    lampLed->setPixmap(imageFromResource<QPixmap>(lit ? IndicatorLit : IndicatorOff));
 }
 
 void Channel::onActivePressed()
