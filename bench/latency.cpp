@@ -97,8 +97,10 @@ int reportToScreen(MainWindow &window, PtyPeer &pty, int reports)
         std::mt19937 random(7);
         for (int i = 0; i < reports; ++i) {
             const QByteArray frame = reportFrame(Addresses[0], quint8(i & 1) ? 1 : 0);
-            pty.write(frame);
+            // Taken just before the write: the last byte is on the line by the time it returns,
+            // and a clock read after it could come late if this thread is preempted.
             written[size_t(i)] = nowMicroseconds();
+            pty.write(frame);
             // Wait for this one to be shown, then a pause of 0.5 to 2.5 ms.
             const double start = nowMicroseconds();
             while (watch.changes.load() < i + 1 && nowMicroseconds() - start < 1e6)

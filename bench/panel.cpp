@@ -34,10 +34,6 @@ namespace {
 
 const double MainEntered = nowMicroseconds();
 
-const ChannelAddress Addresses[4] = {{0x12, 0x34, 0x56},
-                                     {0xA0, 0xA1, 0xA2},
-                                     {0x31, 0x41, 0x59},
-                                     {0x27, 0x18, 0x28}};
 const char AddressFile[] = "12 34 56\nA0 A1 A2\n31 41 59\n27 18 28\n";
 const char AllActive[]
     = "{\"active\":[true,true,true,true],\"winGeometry\":\"\",\"winState\":\"\"}";
@@ -162,8 +158,9 @@ int runChild(const QString &mode, const QString &programName, double amount)
             auto *keep = new QTimer(window);
             QObject::connect(keep, &QTimer::timeout, window, [window] { keepBlinking(window); });
             keep->start(100);
-            // Warm up for five seconds (every image shown once), then measure.
-            QTimer::singleShot(5000, window, [window, amount] {
+            // Warm up through one whole round of repeats and giving up (16 s: every image has
+            // been shown once), then measure.
+            QTimer::singleShot(17000, window, [window, amount] {
                 const Sample from = sample();
                 QTimer::singleShot(int(amount * 1000), window, [window, from] {
                     printCost("blinking", from, sample());
