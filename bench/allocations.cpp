@@ -137,21 +137,21 @@ int main(int argc, char **argv)
          repeatFrames(frames, [&](int) { return echo; }),
          frames},
         {"reports for an inactive channel",
-         repeatFrames(frames, [](int i) { return reportFrame(Inactive, quint8(i & 1)); }),
+         repeatFrames(frames, [](int i) { return reportBytes(Inactive, quint8(i & 1)); }),
          frames},
         {"reports for the channel without receiver",
-         repeatFrames(frames, [](int i) { return reportFrame({}, quint8(i & 1)); }),
+         repeatFrames(frames, [](int i) { return reportBytes({}, quint8(i & 1)); }),
          frames},
         {"reports that repeat the confirmed lamp state",
-         repeatFrames(frames, [](int) { return reportFrame(Confirmed, 1); }),
+         repeatFrames(frames, [](int) { return reportBytes(Confirmed, 1); }),
          frames},
         {"reports that change the confirmed lamp state",
-         repeatFrames(frames, [](int i) { return reportFrame(Confirmed, quint8(i & 1)); }),
+         repeatFrames(frames, [](int i) { return reportBytes(Confirmed, quint8(i & 1)); }),
          frames},
         {"reports for an unknown address (debug line)",
          repeatFrames(frames,
                       [](int i) {
-                          return reportFrame({1, 2, 3}, quint8(i & 1));
+                          return reportBytes({1, 2, 3}, quint8(i & 1));
                       }),
          frames},
     };

@@ -29,8 +29,8 @@ QByteArray readWithin(PtyPeer &peer, int timeoutMs)
 
 PanelOnPty::PanelOnPty(const QByteArray &addresses)
 {
-    qputenv("LUMO_WIN_PORT", peer.slavePath().toLocal8Bit());
-    window = new MainWindow(writeAddressFile(dir.path(), addresses));
+    peer.useAsTransmitter();
+    window = openPanel(dir.path(), addresses);
     window->show();
     if (!QTest::qWaitForWindowExposed(window)) {
         std::fprintf(stderr, "the window was never exposed\n");
@@ -47,19 +47,9 @@ void confirmChannel(MainWindow &window, int index, quint8 state)
 {
     Channel &channel = window.channel(index);
     channel.onActivePressed();
-    const QByteArray report = reportFrame(channel.channelAddress(), state);
+    const QByteArray report = reportBytes(channel.channelAddress(), state);
     window.receiveBytes(report.constData(), report.size());
     QCoreApplication::processEvents();
-}
-
-QByteArray frameBytes(const TelegramFrame &frame)
-{
-    return QByteArray(reinterpret_cast<const char *>(frame.data()), int(frame.size()));
-}
-
-QByteArray reportFrame(const ChannelAddress &address, quint8 state)
-{
-    return frameBytes(buildTelegram(Telegram::ReportKind, address, state));
 }
 
 QString writeAddressFile(const QString &dir, const QByteArray &content)

@@ -2,6 +2,7 @@
 
 #include "link/telegram.h"
 #include "support/ptypeer.h"
+#include "support/testpanel.h" // frameBytes(), reportBytes(), openPanel()
 
 #include <QByteArray>
 #include <QString>
@@ -29,9 +30,6 @@ struct PanelOnPty
 
 // Activates the channel and lets its receiver report `state`, as an answered query would.
 void confirmChannel(MainWindow &window, int index, quint8 state);
-
-QByteArray frameBytes(const TelegramFrame &frame);
-QByteArray reportFrame(const ChannelAddress &address, quint8 state);
 
 // Writes a ".channels" address file with these lines and returns its path.
 QString writeAddressFile(const QString &dir, const QByteArray &content);

@@ -96,7 +96,7 @@ int reportToScreen(MainWindow &window, PtyPeer &pty, int reports)
     std::thread writer([&] {
         std::mt19937 random(7);
         for (int i = 0; i < reports; ++i) {
-            const QByteArray frame = reportFrame(Addresses[0], quint8(i & 1) ? 1 : 0);
+            const QByteArray frame = reportBytes(Addresses[0], quint8(i & 1) ? 1 : 0);
             // Taken just before the write: the last byte is on the line by the time it returns,
             // and a clock read after it could come late if this thread is preempted.
             written[size_t(i)] = nowMicroseconds();
@@ -152,7 +152,7 @@ int pressToWire(MainWindow &window, PtyPeer &pty, int presses)
                 const QByteArray command = pending.left(Telegram::FrameLength);
                 pending.remove(0, Telegram::FrameLength);
                 delays.push_back((now - pressedAt.load()) / 1000.0);
-                pty.write(reportFrame(Addresses[0], quint8(command[5])));
+                pty.write(reportBytes(Addresses[0], quint8(command[5])));
                 answered.fetch_add(1);
             }
         }

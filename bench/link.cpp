@@ -23,7 +23,7 @@ QByteArray cleanStream()
     QByteArray stream;
     quint8 state = 0;
     while (stream.size() < StreamBytes) {
-        stream += reportFrame(Known, state);
+        stream += reportBytes(Known, state);
         state ^= 1;
     }
     stream.truncate(StreamBytes - StreamBytes % Telegram::FrameLength);

@@ -264,7 +264,7 @@ public:
                                            + 1;
                         const quint8 code = body[4] == Telegram::ReportState ? Telegram::LampOff
                                                                              : body[4];
-                        pty.write(reportFrame({body[1], body[2], body[3]}, code));
+                        pty.write(reportBytes({body[1], body[2], body[3]}, code));
                     }
                 }
             }

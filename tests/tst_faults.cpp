@@ -9,6 +9,7 @@
 #include "support/boxdismisser.h"
 #include "support/panelwindow.h"
 #include "support/ptypeer.h"
+#include "support/testpanel.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -19,6 +20,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <thread>
 
@@ -198,19 +200,6 @@ QStringList filesIn(const QTemporaryDir &dir)
     return names;
 }
 
-QStringList debugLines;
-
-void captureDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type == QtDebugMsg)
-        debugLines << message;
-}
-
-QByteArray bytes(const TelegramFrame &frame)
-{
-    return QByteArray(reinterpret_cast<const char *>(frame.data()), int(frame.size()));
-}
-
 } // namespace
 
 class TestFaults : public QObject
@@ -269,22 +258,20 @@ void TestFaults::noiseAndCutFramesAtLineRate()
     const int active[3] = {0, 1, 3};
     PtyPeer peer;
     QVERIFY(peer.isOpen());
-    qputenv("LUMO_WIN_PORT", peer.slavePath().toLocal8Bit());
+    peer.useAsTransmitter();
     QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("lumo-win.channels")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("12 34 56\nA0 A1 A2\n00 00 00\n02 03 85\n");
-    file.close();
-    const QtMessageHandler previous = qInstallMessageHandler(captureDebug);
-    MainWindow window(file.fileName());
+    DebugLog log;
+    const std::unique_ptr<MainWindow> panel(
+        openPanel(dir.path(), "12 34 56\nA0 A1 A2\n00 00 00\n02 03 85\n"));
+    QVERIFY(panel);
+    MainWindow &window = *panel;
     window.show();
     for (int n : active) {
         window.channel(n).onActivePressed();
-        const QByteArray report = bytes(
-            buildTelegram(Telegram::ReportKind, addresses[n], Telegram::LampOff));
+        const QByteArray report = reportBytes(addresses[n], Telegram::LampOff);
         window.receiveBytes(report.constData(), report.size());
     }
-    debugLines.clear();
+    log.lines.clear();
 
     // The stream: reports with a wrong checksum (each one the channel takes writes exactly one
     // "Invalid CRC" line), some with junk before their end byte; echoed commands; line noise
@@ -316,7 +303,7 @@ void TestFaults::noiseAndCutFramesAtLineRate()
             const quint8 state = quint8(random() & 1);
             TelegramFrame frame = buildTelegram(Telegram::ReportKind, addresses[n], state);
             frame[6] ^= 0x5A;
-            QByteArray report = bytes(frame);
+            QByteArray report = frameBytes(frame);
             if (random() % 4 == 0)
                 report.insert(7, noise(1 + int(random() % 5)).replace('\x03', '\x7F'));
             stream += report;
@@ -325,7 +312,8 @@ void TestFaults::noiseAndCutFramesAtLineRate()
             break;
         }
         case 2:
-            stream += bytes(commandTelegram(addresses[active[random() % 3]], Telegram::ReportState));
+            stream += frameBytes(
+                commandTelegram(addresses[active[random() % 3]], Telegram::ReportState));
             break;
         case 3:
             stream += noise(1 + int(random() % 24));
@@ -333,9 +321,9 @@ void TestFaults::noiseAndCutFramesAtLineRate()
         case 4: {
             const int kept = int(random() % 4); // start byte, then up to three body bytes
             QByteArray cut = QByteArray(1, char(Telegram::StartByte))
-                             + bytes(buildTelegram(Telegram::ReportKind,
-                                                   addresses[active[random() % 3]],
-                                                   1))
+                             + frameBytes(buildTelegram(Telegram::ReportKind,
+                                                        addresses[active[random() % 3]],
+                                                        1))
                                    .mid(1, kept);
             stream += cut + QByteArray(Telegram::BodyLength - kept, '\0') + char(Telegram::EndByte);
             break;
@@ -380,9 +368,8 @@ void TestFaults::noiseAndCutFramesAtLineRate()
     QTest::qWait(200); // the last bytes
     heartbeat.stop();
 
-    const int taken = int(debugLines.count(QStringLiteral("Invalid CRC, ignored for now")));
-    const int invalid = int(debugLines.count(QStringLiteral("Received invalid command")));
-    qInstallMessageHandler(previous);
+    const int taken = int(log.lines.count(QStringLiteral("Invalid CRC, ignored for now")));
+    const int invalid = int(log.lines.count(QStringLiteral("Received invalid command")));
     qInfo("%d bytes in %lld ms: %d well-formed reports, %d taken; %d ticks; longest pause %lld ms",
           int(stream.size()),
           floodMs,
@@ -401,9 +388,8 @@ void TestFaults::noiseAndCutFramesAtLineRate()
     peer.readNow();
     QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("activeButton_1")),
                       Qt::LeftButton);
-    const QByteArray query = bytes(commandTelegram(addresses[0], Telegram::ReportState));
+    const QByteArray query = frameBytes(commandTelegram(addresses[0], Telegram::ReportState));
     QCOMPARE(peer.read(8, 1000).right(8), query);
-    qunsetenv("LUMO_WIN_PORT");
 }
 
 void TestFaults::configurationFolderFullAtClose()

@@ -4,17 +4,18 @@
 #include "channel/channel.h"
 #include "support/pngreads.h"
 #include "support/ptypeer.h"
+#include "support/testpanel.h"
 
 #include <QPixmap>
 #include <QPixmapCache>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 namespace {
 
 const ChannelAddress Receiver = {0x11, 0x22, 0x33};
-
-void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
 
 } // namespace
 
@@ -41,23 +42,20 @@ void TestImageReloads::channelImagesAreDecodedOnce()
 {
     PtyPeer peer;
     QVERIFY(peer.isOpen());
-    qputenv("LUMO_WIN_PORT", peer.slavePath().toLocal8Bit());
+    peer.useAsTransmitter();
     QTemporaryDir dir;
-    const QString addressFile = dir.filePath("lumo-win.channels");
-    QFile file(addressFile);
-    QVERIFY(file.open(QIODevice::WriteOnly));
+    DebugLog quiet;
     // Channels 2 to 4 have no receiver: each lock and unlock shows their black button again.
-    file.write("11 22 33\n");
-    file.close();
-    const QtMessageHandler previous = qInstallMessageHandler(quiet);
-    MainWindow window(addressFile);
+    const std::unique_ptr<MainWindow> panel(openPanel(dir.path(), "11 22 33\n"));
+    QVERIFY(panel);
+    MainWindow &window = *panel;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     Channel &channel = window.channel(0);
 
     auto deliver = [&window](quint8 state) {
-        const TelegramFrame frame = buildTelegram(Telegram::ReportKind, Receiver, state);
-        window.receiveBytes(reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size()));
+        const QByteArray report = reportBytes(Receiver, state);
+        window.receiveBytes(report.constData(), report.size());
     };
     // Shows every image a channel has: green, white and black buttons, both switch images, both
     // indicator images, through presses, blinking ticks, reports and a deactivation.
@@ -86,9 +84,6 @@ void TestImageReloads::channelImagesAreDecodedOnce()
         cycle();
     QPixmapCache::setCacheLimit(cacheLimit);
     QCOMPARE(pngReadsStarted() - before, 0L);
-
-    qInstallMessageHandler(previous);
-    qunsetenv("LUMO_WIN_PORT");
 }
 
 QTEST_MAIN(TestImageReloads)
