@@ -13,7 +13,7 @@ static QStringList frameStream(const QByteArray &stream, const QList<int> &chunk
     bool inFrame = false;
     QStringList bodies;
     int at = 0;
-    QList<int> sizes = chunks.isEmpty() ? QList<int>{stream.size()} : chunks;
+    QList<int> sizes = chunks.isEmpty() ? QList<int>{int(stream.size())} : chunks;
     for (int size : sizes) {
         for (int i = at; i < qMin(at + size, stream.size()); ++i) {
             if (framingStep(buffer, inFrame, quint8(stream[i]))) {
