@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "channel/channel.h"
 #include "support/ptypeer.h"
+#include "support/storedimage.h"
 #include "support/testpanel.h"
 
 #include <QElapsedTimer>
@@ -39,7 +40,7 @@ const char *const ImageNames[] = {"Glossy_Button_Black",
 
 QImage imageOf(const QString &name)
 {
-    return QImage(":/res/" + name + ".png").convertToFormat(QImage::Format_ARGB32);
+    return storedImage(":/res/" + name + ".png");
 }
 
 // Names the resource image a widget shows, so that failures read as image names.
@@ -47,8 +48,7 @@ QString shownImage(QPushButton *button)
 {
     for (const char *name : ImageNames) {
         const QImage expected = imageOf(name);
-        if (button->icon().pixmap(expected.size()).toImage().convertToFormat(QImage::Format_ARGB32)
-            == expected)
+        if (storedForm(button->icon().pixmap(expected.size())) == expected)
             return name;
     }
     return "unknown";
@@ -56,8 +56,7 @@ QString shownImage(QPushButton *button)
 
 QString shownImage(QLabel *label)
 {
-    const QImage shown
-        = label->pixmap(Qt::ReturnByValue).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage shown = storedForm(label->pixmap(Qt::ReturnByValue));
     for (const char *name : ImageNames) {
         if (shown == imageOf(name))
             return name;

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "support/ptypeer.h"
+#include "support/storedimage.h"
 #include "ui_mainwindow.h"
 
 #include <QFile>
@@ -100,17 +101,15 @@ void collectSpacers(QLayout *layout, QList<QSpacerItem *> &spacers)
 // True when `icon` holds exactly the image file at `path`, at the file's own size.
 bool iconIsImage(const QIcon &icon, const QString &path)
 {
-    const QImage expected = QImage(path).convertToFormat(QImage::Format_ARGB32);
+    const QImage expected = storedImage(path);
     return !expected.isNull() && icon.availableSizes() == QList<QSize>{expected.size()}
-           && icon.pixmap(expected.size()).toImage().convertToFormat(QImage::Format_ARGB32)
-                  == expected;
+           && storedForm(icon.pixmap(expected.size())) == expected;
 }
 
 bool pixmapIsImage(const QPixmap &pixmap, const QString &path)
 {
-    const QImage expected = QImage(path).convertToFormat(QImage::Format_ARGB32);
-    return !expected.isNull()
-           && pixmap.toImage().convertToFormat(QImage::Format_ARGB32) == expected;
+    const QImage expected = storedImage(path);
+    return !expected.isNull() && storedForm(pixmap) == expected;
 }
 
 QStringList focusChain(QWidget *window, bool focusableOnly)
@@ -381,12 +380,8 @@ void TestMainWindowForm::freshFormLooksAlike()
     QCOMPARE(host.windowIcon().availableSizes().size(), reader.imageCount());
     for (int i = 0; i < reader.imageCount(); ++i) {
         QVERIFY(reader.jumpToImage(i));
-        const QImage image = reader.read().convertToFormat(QImage::Format_ARGB32);
-        QCOMPARE(host.windowIcon()
-                     .pixmap(image.size())
-                     .toImage()
-                     .convertToFormat(QImage::Format_ARGB32),
-                 image);
+        const QImage image = storedForm(reader.read());
+        QCOMPARE(storedForm(host.windowIcon().pixmap(image.size())), image);
     }
 
     host.show();
