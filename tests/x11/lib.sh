@@ -39,6 +39,9 @@ start_xvfb() {
     pids+=($!)
     wait_for 20 "Xvfb to start" test -s "$work/display"
     export DISPLAY=":$(head -n1 "$work/display")"
+    # The panel draws no OpenGL; without the GLX integration Qt never loads the graphics driver,
+    # whose own allocations the leak checker would otherwise blame on the panel.
+    export QT_XCB_GL_INTEGRATION=none
 }
 
 # Starts lumo-sim (path `simulator`) with the trace in $work/trace, writing the address file
