@@ -5,6 +5,13 @@
 
 #include <QApplication>
 
+void prepareApplication()
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+#endif
+}
+
 int runPanel(const QString &programName)
 {
     MainWindow window(channelAddressPath(programName));

@@ -7,3 +7,7 @@
 // kept beside `programName`, shows the window, applies the configuration and runs the event
 // loop. Returns the loop's result, the process exit status.
 int runPanel(const QString &programName);
+
+// What must be settled before the application object exists. On a high-density screen Qt 6
+// always draws icons from their larger images; Qt 5 does so only when asked.
+void prepareApplication();
