@@ -113,9 +113,9 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     quietMessages();
-    PanelOnPty panel("12 34 56\nA0 A1 A2\n");
-    MainWindow &window = *panel.window;
-    confirmChannel(window, 0, Telegram::LampOn);
+    const auto panel = shownPanel("12 34 56\nA0 A1 A2\n");
+    MainWindow &window = *panel->window();
+    panel->confirmChannel(0, Telegram::LampOn);
 
     struct Case
     {

@@ -1,12 +1,8 @@
 #include "benchsupport.h"
 
-#include "app/mainwindow.h"
-#include "channel/channel.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QTest>
 
 #include <algorithm>
 #include <chrono>
@@ -27,29 +23,14 @@ QByteArray readWithin(PtyPeer &peer, int timeoutMs)
     return bytes;
 }
 
-PanelOnPty::PanelOnPty(const QByteArray &addresses)
+std::unique_ptr<PanelFixture> shownPanel(const QByteArray &addresses)
 {
-    peer.useAsTransmitter();
-    window = openPanel(dir.path(), addresses);
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window)) {
-        std::fprintf(stderr, "the window was never exposed\n");
+    auto panel = std::make_unique<PanelFixture>();
+    if (!panel->open(addresses) || !panel->show(PanelFixture::TicksByTimer)) {
+        std::fprintf(stderr, "the panel could not be shown\n");
         std::exit(2);
     }
-}
-
-PanelOnPty::~PanelOnPty()
-{
-    delete window;
-}
-
-void confirmChannel(MainWindow &window, int index, quint8 state)
-{
-    Channel &channel = window.channel(index);
-    channel.onActivePressed();
-    const QByteArray report = reportBytes(channel.channelAddress(), state);
-    window.receiveBytes(report.constData(), report.size());
-    QCoreApplication::processEvents();
+    return panel;
 }
 
 QString writeAddressFile(const QString &dir, const QByteArray &content)

@@ -1,35 +1,21 @@
 #pragma once
 
 #include "link/telegram.h"
-#include "support/ptypeer.h"
-#include "support/testpanel.h" // frameBytes(), reportBytes(), openPanel()
+#include "support/panelfixture.h" // also frameBytes(), reportBytes()
 
 #include <QByteArray>
 #include <QString>
-#include <QTemporaryDir>
 
+#include <memory>
 #include <vector>
-
-class MainWindow;
 
 // Everything the pseudo-terminal's far end brought within `timeoutMs`, without running the
 // event loop (for threads that play the receivers).
 QByteArray readWithin(PtyPeer &peer, int timeoutMs);
 
-// The main window as the panel runs it, on a pseudo-terminal, with the receivers' addresses
-// (".channels" content) in a temporary folder. Needs the QApplication.
-struct PanelOnPty
-{
-    explicit PanelOnPty(const QByteArray &addresses);
-    ~PanelOnPty();
-
-    PtyPeer peer;
-    QTemporaryDir dir;
-    MainWindow *window = nullptr;
-};
-
-// Activates the channel and lets its receiver report `state`, as an answered query would.
-void confirmChannel(MainWindow &window, int index, quint8 state);
+// The panel on a pseudo-terminal, shown, with its own tick running (see PanelFixture); ends the
+// program when it cannot be made. Needs the QApplication.
+std::unique_ptr<PanelFixture> shownPanel(const QByteArray &addresses);
 
 // Writes a ".channels" address file with these lines and returns its path.
 QString writeAddressFile(const QString &dir, const QByteArray &content);

@@ -82,9 +82,11 @@ public:
     std::atomic<int> changes{0};
 };
 
-int reportToScreen(MainWindow &window, PtyPeer &pty, int reports)
+int reportToScreen(PanelFixture &panel, int reports)
 {
-    confirmChannel(window, 0, Telegram::LampOn);
+    MainWindow &window = *panel.window();
+    PtyPeer &pty = panel.peer;
+    panel.confirmChannel(0, Telegram::LampOn);
     QTest::qWait(50);
 
     IndicatorWatch watch(window.findChild<QLabel *>(QStringLiteral("lampLED_1")),
@@ -131,9 +133,11 @@ int reportToScreen(MainWindow &window, PtyPeer &pty, int reports)
     return 0;
 }
 
-int pressToWire(MainWindow &window, PtyPeer &pty, int presses)
+int pressToWire(PanelFixture &panel, int presses)
 {
-    confirmChannel(window, 0, Telegram::LampOff);
+    MainWindow &window = *panel.window();
+    PtyPeer &pty = panel.peer;
+    panel.confirmChannel(0, Telegram::LampOff);
     QTest::qWait(250); // the query goes out on the next tick
     pty.readNow();
     QPushButton *lamp = window.findChild<QPushButton *>(QStringLiteral("lampButton_1"));
@@ -207,14 +211,12 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     quietMessages();
-    PanelOnPty panel(addressFile(receivers));
-    MainWindow &window = *panel.window;
-    PtyPeer &pty = panel.peer;
+    const auto panel = shownPanel(addressFile(receivers));
     std::printf("(%d channels with a receiver)\n", receivers);
     if (args.value(0) == QLatin1String("report"))
-        return reportToScreen(window, pty, shortRun ? 200 : 5000);
+        return reportToScreen(*panel, shortRun ? 200 : 5000);
     if (args.value(0) == QLatin1String("press"))
-        return pressToWire(window, pty, shortRun ? 20 : 300);
+        return pressToWire(*panel, shortRun ? 20 : 300);
     std::fprintf(stderr, "usage: bench_latency report|press [--short] [--receivers N]\n");
     return 2;
 }

@@ -81,16 +81,16 @@ void framing(benchmark::State &state, const QByteArray &stream)
 // MainWindow::receiveBytes: framing, dispatch by address and the channel's checks. The target
 // channel is inactive, as most are most of the time, so no image changes: this is the link's
 // own cost. Echoed commands are dropped at the kind byte.
-PanelOnPty &panel()
+PanelFixture &panel()
 {
     // Never destroyed: it must not outlive the application object at exit.
-    static auto *p = new PanelOnPty("12 34 56\nA0 A1 A2\n");
+    static PanelFixture *p = shownPanel("12 34 56\nA0 A1 A2\n").release();
     return *p;
 }
 
 void receivePath(benchmark::State &state, const QByteArray &stream)
 {
-    MainWindow *window = panel().window;
+    MainWindow *window = panel().window();
     for (auto _ : state)
         window->receiveBytes(stream.constData(), stream.size());
     state.SetBytesProcessed(int64_t(state.iterations()) * stream.size());

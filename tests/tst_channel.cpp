@@ -1,13 +1,11 @@
 #include "app/mainwindow.h"
 #include "channel/channel.h"
-#include "support/ptypeer.h"
+#include "support/panelfixture.h"
 #include "support/storedimage.h"
-#include "support/testpanel.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -88,17 +86,18 @@ private slots:
     void realTimerRunsOneRepeatCycle();
 
 private:
-    QPushButton *button(const char *kind, int channel) const;
-    QLabel *indicator(int channel) const;
+    QPushButton *button(const char *kind, int channel) const
+    {
+        return panel->button(kind, channel);
+    }
+    QLabel *indicator(int channel) const { return panel->indicator(channel); }
     void press(const char *kind, int channel);
     bool deliver(const QByteArray &frames);
     QString enabledButtons() const;
     QStringList snapshot(int channel);
 
-    QTemporaryDir dir;
-    PtyPeer *peer = nullptr;
+    std::unique_ptr<PanelFixture> panel;
     MainWindow *window = nullptr;
-    DebugLog *log = nullptr;
 };
 
 void TestChannel::initTestCase()
@@ -112,35 +111,18 @@ void TestChannel::initTestCase()
 
 void TestChannel::init()
 {
-    peer = new PtyPeer;
-    QVERIFY(peer->isOpen());
-    peer->useAsTransmitter();
-    log = new DebugLog;
-    window = openPanel(dir.path(), AddressFile);
+    panel = std::make_unique<PanelFixture>();
+    panel->log();
+    window = panel->open(AddressFile);
     QVERIFY(window);
-    window->show();
-    window->tickTimer()->stop(); // ticks come from the test, one call at a time
-    log->lines.clear();
+    QVERIFY(panel->show()); // ticks come from the test, one call at a time
+    panel->log().clear();
 }
 
 void TestChannel::cleanup()
 {
-    delete log;
-    log = nullptr;
-    delete window;
+    panel.reset();
     window = nullptr;
-    delete peer;
-    peer = nullptr;
-}
-
-QPushButton *TestChannel::button(const char *kind, int channel) const
-{
-    return window->findChild<QPushButton *>(QString("%1_%2").arg(kind).arg(channel));
-}
-
-QLabel *TestChannel::indicator(int channel) const
-{
-    return window->findChild<QLabel *>(QString("lampLED_%1").arg(channel));
 }
 
 void TestChannel::press(const char *kind, int channel)
@@ -156,9 +138,9 @@ bool TestChannel::deliver(const QByteArray &frames)
     QByteArray stranger = report(1, 1);
     stranger[2] = char(0xEE);
     stranger[6] = char(telegramChecksum(reinterpret_cast<const quint8 *>(stranger.constData()) + 1));
-    peer->write(frames + stranger);
-    const bool seen = QTest::qWaitFor([&] { return log->lines.contains(marker); }, 5000);
-    log->lines.removeAll(marker);
+    panel->peer.write(frames + stranger);
+    const bool seen = QTest::qWaitFor([&] { return panel->log().contains(marker); }, 5000);
+    panel->log().removeAll(marker);
     return seen;
 }
 
@@ -211,9 +193,9 @@ void TestChannel::activePressQueriesAndReportConfirms()
     QCOMPARE(shownImage(button("activeButton", 2)), "Glossy_Button_Light_Green");
     QCOMPARE(enabledButtons(), "--------");
     QTest::mouseRelease(button("activeButton", 2), Qt::LeftButton);
-    QCOMPARE(peer->read(1, 50), QByteArray()); // nothing before the next tick
+    QCOMPARE(panel->peer.read(1, 50), QByteArray()); // nothing before the next tick
     window->onTimerTick();
-    QCOMPARE(peer->read(8), command(2, Telegram::ReportState));
+    QCOMPARE(panel->peer.read(8), command(2, Telegram::ReportState));
 
     QVERIFY(deliver(report(2, state)));
     QCOMPARE(channel.currentOperation(), Channel::Confirmed);
@@ -221,20 +203,20 @@ void TestChannel::activePressQueriesAndReportConfirms()
     QCOMPARE(shownImage(indicator(2)), indicatorImage);
     QCOMPARE(shownImage(button("lampButton", 2)), switchImage);
     QCOMPARE(enabledButtons(), "ALAL--AL"); // channel 3 has no receiver
-    QCOMPARE(log->lines, QStringList());
+    QCOMPARE(panel->log(), QStringList());
 
     // A confirmed channel keeps its steady image, sends nothing and never gives up.
     for (int tick = 0; tick < 250; ++tick) // longer than a repeat cycle
         window->onTimerTick();
     QVERIFY(channel.isActive());
     QCOMPARE(shownImage(indicator(2)), indicatorImage);
-    QCOMPARE(peer->read(1, 50), QByteArray());
+    QCOMPARE(panel->peer.read(1, 50), QByteArray());
 
     // Pressing the active button again asks once more.
     press("activeButton", 2);
     QCOMPARE(enabledButtons(), "--------");
     window->onTimerTick();
-    QCOMPARE(peer->read(8), command(2, Telegram::ReportState));
+    QCOMPARE(panel->peer.read(8), command(2, Telegram::ReportState));
 }
 
 void TestChannel::lampSwitchSendsTheNewState()
@@ -246,7 +228,7 @@ void TestChannel::lampSwitchSendsTheNewState()
         QCOMPARE(shownImage(button("lampButton", 1)), on ? "switch-on" : "switch-off");
         QCOMPARE(shownImage(button("activeButton", 1)), "Glossy_Button_Light_Green");
         window->onTimerTick();
-        QCOMPARE(peer->read(8), command(1, on ? Telegram::LampOn : Telegram::LampOff));
+        QCOMPARE(panel->peer.read(8), command(1, on ? Telegram::LampOn : Telegram::LampOff));
         QVERIFY(deliver(report(1, on)));
         QCOMPARE(channel.currentOperation(), Channel::Confirmed);
         QCOMPARE(shownImage(indicator(1)), on ? "button-yellow" : "button-off");
@@ -260,13 +242,13 @@ void TestChannel::unansweredCommandIsRepeatedThenAbandoned()
     for (int tick = 1; tick <= 154; ++tick) {
         window->onTimerTick();
         if (tick == 1 || tick == 52 || tick == 103)
-            QCOMPARE(peer->read(8), command(2, Telegram::LampOn));
+            QCOMPARE(panel->peer.read(8), command(2, Telegram::LampOn));
         else
-            QVERIFY2(peer->readNow().isEmpty(),
+            QVERIFY2(panel->peer.readNow().isEmpty(),
                      qPrintable(QString("sent before tick %1").arg(tick)));
         QCOMPARE(channel.isActive(), tick < 154);
     }
-    QCOMPARE(peer->read(1, 50), QByteArray());
+    QCOMPARE(panel->peer.read(1, 50), QByteArray());
     QCOMPARE(shownImage(button("activeButton", 2)), "Glossy_Button_White");
     QCOMPARE(shownImage(button("lampButton", 2)), "switch-off");
     QCOMPARE(shownImage(indicator(2)), "button-off");
@@ -276,7 +258,7 @@ void TestChannel::unansweredCommandIsRepeatedThenAbandoned()
     QVERIFY(channel.isLampOn());
     press("lampButton", 2);
     window->onTimerTick();
-    QCOMPARE(peer->read(8), command(2, Telegram::LampOff));
+    QCOMPARE(panel->peer.read(8), command(2, Telegram::LampOff));
 }
 
 void TestChannel::indicatorBlinksWhilePending()
@@ -291,7 +273,7 @@ void TestChannel::indicatorBlinksWhilePending()
         previous = shown;
         QCOMPARE(shownImage(indicator(1)), "button-off"); // inactive channels do not blink
     }
-    QCOMPARE(peer->read(8), command(4, Telegram::ReportState));
+    QCOMPARE(panel->peer.read(8), command(4, Telegram::ReportState));
 
     QVERIFY(deliver(report(4, 1)));
     for (int tick = 0; tick < 3; ++tick) {
@@ -347,11 +329,11 @@ void TestChannel::reportChecks()
         press("lampButton", 2);
     }
     window->onTimerTick();
-    log->lines.clear();
+    panel->log().clear();
     const QStringList before = snapshot(2);
 
     QVERIFY(deliver(report(2, state, goodChecksum)));
-    QCOMPARE(log->lines, lines);
+    QCOMPARE(panel->log(), lines);
     if (!accepted) {
         QCOMPARE(snapshot(2), before);
         return;
@@ -370,9 +352,10 @@ void TestChannel::wrongSizedBodyIsDropped()
     const auto *body = reinterpret_cast<const quint8 *>(frame.constData()) + 1;
     const QStringList before = snapshot(2);
     for (unsigned length : {0u, 5u, 7u}) {
-        log->lines.clear();
+        panel->log().clear();
         window->channel(1).receiveTelegram(body, length);
-        QCOMPARE(log->lines, QStringList{QString("Received invalid sized telegram %1").arg(length)});
+        QCOMPARE(panel->log(),
+                 QStringList{QString("Received invalid sized telegram %1").arg(length)});
         QCOMPARE(snapshot(2), before);
     }
 }
@@ -392,7 +375,7 @@ void TestChannel::unsolicitedReportUpdatesConfirmedChannel()
     QCOMPARE(shownImage(button("lampButton", 2)), "switch-off");
     QCOMPARE(enabledButtons(), "ALAL--AL"); // although channel 1 still waits
     QCOMPARE(window->channel(0).currentOperation(), Channel::Query);
-    QCOMPARE(log->lines, QStringList());
+    QCOMPARE(panel->log(), QStringList());
 }
 
 void TestChannel::pendingChannelsShareTheLock()
@@ -402,13 +385,14 @@ void TestChannel::pendingChannelsShareTheLock()
     window->channel(1).setActive(true);
     QCOMPARE(enabledButtons(), "--------");
     window->onTimerTick();
-    QCOMPARE(peer->read(16), command(1, Telegram::ReportState) + command(2, Telegram::ReportState));
+    QCOMPARE(panel->peer.read(16),
+             command(1, Telegram::ReportState) + command(2, Telegram::ReportState));
 
     QVERIFY(deliver(report(1, 1)));
     QCOMPARE(enabledButtons(), "ALAL--AL");
     for (int tick = 2; tick <= 52; ++tick)
         window->onTimerTick();
-    QCOMPARE(peer->read(8), command(2, Telegram::ReportState)); // channel 2 still repeats
+    QCOMPARE(panel->peer.read(8), command(2, Telegram::ReportState)); // channel 2 still repeats
 }
 
 void TestChannel::channelWithoutReceiverStaysInert()
@@ -427,7 +411,7 @@ void TestChannel::channelWithoutReceiverStaysInert()
     QCOMPARE(enabledButtons(), "ALALALAL"); // nothing was locked
     for (int tick = 0; tick < 3; ++tick)
         window->onTimerTick();
-    QCOMPARE(peer->read(1, 50), QByteArray());
+    QCOMPARE(panel->peer.read(1, 50), QByteArray());
 
     window->enableChannels(true);
     QCOMPARE(enabledButtons(), "ALAL--AL");
@@ -444,7 +428,7 @@ void TestChannel::realTimerRunsOneRepeatCycle()
     QList<qint64> sentAt;
     QByteArray sent;
     while (channel.isActive() && clock.elapsed() < 30000) {
-        const QByteArray got = peer->read(1, 100);
+        const QByteArray got = panel->peer.read(1, 100);
         sent += got;
         if (!got.isEmpty())
             sentAt << clock.elapsed();

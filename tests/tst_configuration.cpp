@@ -4,8 +4,7 @@
 #include "app/startup.h"
 #include "channel/channel.h"
 #include "support/boxdismisser.h"
-#include "support/ptypeer.h"
-#include "support/testpanel.h"
+#include "support/panelfixture.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -149,38 +148,31 @@ private slots:
 private:
     MainWindow *startWindow(QToolBar **toolBar = nullptr);
 
-    QTemporaryDir dir;
-    PtyPeer *peer = nullptr;
-    QList<MainWindow *> windows;
+    std::unique_ptr<PanelFixture> panel;
 };
 
 void TestConfiguration::init()
 {
-    peer = new PtyPeer;
-    QVERIFY(peer->isOpen());
-    peer->useAsTransmitter();
-    writeFile(dir.filePath("lumo-win.channels"), FourReceivers);
-    QFile::remove(dir.filePath("lumo-win.cnf"));
+    panel = std::make_unique<PanelFixture>();
+    QVERIFY(panel->peer.isOpen());
+    writeFile(panel->dir.filePath("lumo-win.channels"), FourReceivers);
 }
 
 void TestConfiguration::cleanup()
 {
-    qDeleteAll(windows);
-    windows.clear();
-    delete peer;
-    peer = nullptr;
+    panel.reset();
 }
 
 // The steps start-up takes, on a window with a tool bar so that its state is worth keeping.
+// Replaces the window started before.
 MainWindow *TestConfiguration::startWindow(QToolBar **toolBar)
 {
-    auto *window = new MainWindow(dir.filePath("lumo-win.channels"));
-    windows << window;
+    MainWindow *window = panel->open(FourReceivers);
     QToolBar *bar = window->addToolBar("tools");
     bar->setObjectName("tools");
     if (toolBar)
         *toolBar = bar;
-    window->loadConfiguration(dir.filePath("lumo-win.cnf"));
+    window->loadConfiguration(panel->dir.filePath("lumo-win.cnf"));
     window->show();
     window->applyConfiguration();
     return window;
@@ -256,7 +248,7 @@ void TestConfiguration::reading()
     QFETCH(QByteArray, content);
     QFETCH(QString, expected);
 
-    const QString path = dir.filePath("lumo-win.cnf");
+    const QString path = panel->dir.filePath("lumo-win.cnf");
     if (!content.isNull())
         writeFile(path, content);
     Configuration configuration;
@@ -273,7 +265,7 @@ void TestConfiguration::reading()
 void TestConfiguration::savedFileBytes()
 {
     // A longer previous file with a member of its own: nothing of it may survive.
-    const QString path = dir.filePath("lumo-win.cnf");
+    const QString path = panel->dir.filePath("lumo-win.cnf");
     writeFile(path,
               "{\"zzz\":\"" + QByteArray(2000, 'x')
                   + "\",\"winGeometry\":\"BBB=\",\"winState\":\"AAA=\",\"active\":[]}");
@@ -301,7 +293,7 @@ void TestConfiguration::failedSaveKeepsPreviousFile()
     QFETCH(int, sizeLimit);
     QFETCH(bool, replaced);
 
-    const QString path = dir.filePath("lumo-win.cnf");
+    const QString path = panel->dir.filePath("lumo-win.cnf");
     Configuration previous;
     previous.fileName = path;
     previous.winGeometry = "Z2VvbWV0cnkgb2YgdGhlIGxhc3QgcnVu";
@@ -332,13 +324,13 @@ void TestConfiguration::failedSaveKeepsPreviousFile()
     QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
     QCOMPARE(readFile(path), replaced ? next.toJson() : before);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+    QCOMPARE(QDir(panel->dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
              QStringList({"lumo-win.channels", "lumo-win.cnf"}));
 }
 
 void TestConfiguration::roundTripThroughWindow()
 {
-    const QString path = dir.filePath("lumo-win.cnf");
+    const QString path = panel->dir.filePath("lumo-win.cnf");
 
     // First start, no file: the form's geometry, no channel active.
     QToolBar *bar = nullptr;
@@ -366,9 +358,9 @@ void TestConfiguration::roundTripThroughWindow()
     QCOMPARE(second->geometry(), closedGeometry);
     QCOMPARE(second->toolBarArea(bar), Qt::BottomToolBarArea);
     QCOMPARE(activeFlags(second), QString("1010"));
-    QCOMPARE(peer->readNow(), QByteArray()); // nothing before the first tick
+    QCOMPARE(panel->peer.readNow(), QByteArray()); // nothing before the first tick
     second->onTimerTick();
-    QCOMPARE(peer->read(16), query(0x11) + query(0x33));
+    QCOMPARE(panel->peer.read(16), query(0x11) + query(0x33));
 }
 
 void TestConfiguration::writtenOncePerClose_data()
@@ -385,11 +377,11 @@ void TestConfiguration::writtenOncePerClose()
     QFETCH(QString, how);
 
     // An existing file, so that each save shows as exactly one event, whichever way it writes.
-    const QString path = dir.filePath("lumo-win.cnf");
+    const QString path = panel->dir.filePath("lumo-win.cnf");
     writeFile(path, "{}");
     MainWindow *window = startWindow();
     window->channel(3).onActivePressed();
-    FolderWatch watch(dir.path());
+    FolderWatch watch(panel->dir.path());
 
     if (how == "exitButton") {
         window->findChild<QPushButton *>("exitButton")->click();
@@ -410,8 +402,7 @@ void TestConfiguration::writtenOncePerClose()
 
     // Neither the rest of the event loop nor the window's destruction writes again.
     QTest::qWait(50);
-    windows.removeOne(window);
-    delete window;
+    panel->close();
     QCOMPARE(watch.writes("lumo-win.cnf"), 1);
 }
 
@@ -443,9 +434,9 @@ void TestConfiguration::bareNameUsesWorkingDirectory()
               "\"theme\":\"dark\"}");
 
     QProcess child;
-    QVERIFY(startChild(child, "lumo-win", peer->slavePath(), home.path()));
+    QVERIFY(startChild(child, "lumo-win", panel->peer.slavePath(), home.path()));
     // Channel 1, active in the file of the child's folder, asks its receiver.
-    QCOMPARE(peer->read(8, 5000).left(8), query(0x11));
+    QCOMPARE(panel->peer.read(8, 5000).left(8), query(0x11));
     QVERIFY(child.waitForFinished(20000));
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
     QCOMPARE(child.exitCode(), 0);

@@ -2,8 +2,7 @@
 #include "channel/channel.h"
 #include "dialogs/about.h"
 #include "dialogs/menudialog.h"
-#include "support/ptypeer.h"
-#include "support/testpanel.h"
+#include "support/panelfixture.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -12,7 +11,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTextDocumentFragment>
 #include <QWindow>
@@ -157,32 +155,25 @@ private slots:
     void channelsKeepWorkingWhileDialogIsOpen();
 
 private:
-    QPushButton *button(const char *name) { return window->findChild<QPushButton *>(name); }
+    QPushButton *button(const char *name) { return panel->button(name); }
 
-    QTemporaryDir dir;
-    PtyPeer *peer = nullptr;
+    std::unique_ptr<PanelFixture> panel;
     MainWindow *window = nullptr;
 };
 
 void TestDialogs::init()
 {
-    peer = new PtyPeer;
-    QVERIFY(peer->isOpen());
-    peer->useAsTransmitter();
-    window = openPanel(dir.path(), "11 11 11\nA0 A1 A2\n");
+    panel = std::make_unique<PanelFixture>();
+    window = panel->open("11 11 11\nA0 A1 A2\n");
     QVERIFY(window);
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
     // Ticks are driven by hand unless a test starts the timer itself.
-    window->tickTimer()->stop();
+    QVERIFY(panel->show());
 }
 
 void TestDialogs::cleanup()
 {
-    delete window;
+    panel.reset();
     window = nullptr;
-    delete peer;
-    peer = nullptr;
 }
 
 void TestDialogs::mainWindowButtonsOpenModalDialogs_data()
@@ -427,7 +418,7 @@ void TestDialogs::channelsKeepWorkingWhileDialogIsOpen()
     const QByteArray query = frameBytes(commandTelegram({0xA0, 0xA1, 0xA2}, Telegram::ReportState));
     second.onActivePressed();
     window->onTimerTick();
-    QCOMPARE(peer->read(8), query);
+    QCOMPARE(panel->peer.read(8), query);
 
     // The window's own timer runs while the dialog opens; every timeout is one tick.
     QSignalSpy realTicks(window->tickTimer(), &QTimer::timeout);
@@ -445,14 +436,14 @@ void TestDialogs::channelsKeepWorkingWhileDialogIsOpen()
         int ticks = realTicks.count();
         QVERIFY(ticks < 51);
         while (ticks < 51) {
-            QCOMPARE(peer->readNow(), QByteArray());
+            QCOMPARE(panel->peer.readNow(), QByteArray());
             window->onTimerTick();
             ++ticks;
         }
-        QCOMPARE(peer->read(8), query);
+        QCOMPARE(panel->peer.read(8), query);
 
         // The receiver's report arrives through the port and is accepted.
-        peer->write(
+        panel->peer.write(
             frameBytes(buildTelegram(Telegram::ReportKind, {0xA0, 0xA1, 0xA2}, Telegram::LampOn)));
         QTRY_VERIFY_WITH_TIMEOUT(second.isLampOn(), 1000);
         QCOMPARE(second.currentOperation(), Channel::Confirmed);

@@ -8,8 +8,7 @@
 #include "link/telegram.h"
 #include "support/boxdismisser.h"
 #include "support/panelwindow.h"
-#include "support/ptypeer.h"
-#include "support/testpanel.h"
+#include "support/panelfixture.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -20,7 +19,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <random>
 #include <thread>
 
@@ -256,22 +254,14 @@ void TestFaults::noiseAndCutFramesAtLineRate()
                                          {},
                                          {0x02, 0x03, 0x85}};
     const int active[3] = {0, 1, 3};
-    PtyPeer peer;
-    QVERIFY(peer.isOpen());
-    peer.useAsTransmitter();
-    QTemporaryDir dir;
-    DebugLog log;
-    const std::unique_ptr<MainWindow> panel(
-        openPanel(dir.path(), "12 34 56\nA0 A1 A2\n00 00 00\n02 03 85\n"));
-    QVERIFY(panel);
-    MainWindow &window = *panel;
-    window.show();
-    for (int n : active) {
-        window.channel(n).onActivePressed();
-        const QByteArray report = reportBytes(addresses[n], Telegram::LampOff);
-        window.receiveBytes(report.constData(), report.size());
-    }
-    log.lines.clear();
+    PanelFixture panel;
+    QStringList &log = panel.log();
+    QVERIFY(panel.open("12 34 56\nA0 A1 A2\n00 00 00\n02 03 85\n"));
+    QVERIFY(panel.show(PanelFixture::TicksByTimer)); // the test counts the ticks
+    MainWindow &window = *panel.window();
+    for (int n : active)
+        panel.confirmChannel(n, Telegram::LampOff);
+    log.clear();
 
     // The stream: reports with a wrong checksum (each one the channel takes writes exactly one
     // "Invalid CRC" line), some with junk before their end byte; echoed commands; line noise
@@ -350,7 +340,7 @@ void TestFaults::noiseAndCutFramesAtLineRate()
         while (sent < stream.size()) {
             const int due = qMin(stream.size(), int(clock.nsecsElapsed() / 1e9 * lineRate));
             if (due > sent) {
-                peer.write(stream.mid(sent, due - sent));
+                panel.peer.write(stream.mid(sent, due - sent));
                 sent = due;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -368,8 +358,8 @@ void TestFaults::noiseAndCutFramesAtLineRate()
     QTest::qWait(200); // the last bytes
     heartbeat.stop();
 
-    const int taken = int(log.lines.count(QStringLiteral("Invalid CRC, ignored for now")));
-    const int invalid = int(log.lines.count(QStringLiteral("Received invalid command")));
+    const int taken = int(log.count(QStringLiteral("Invalid CRC, ignored for now")));
+    const int invalid = int(log.count(QStringLiteral("Received invalid command")));
     qInfo("%d bytes in %lld ms: %d well-formed reports, %d taken; %d ticks; longest pause %lld ms",
           int(stream.size()),
           floodMs,
@@ -385,11 +375,10 @@ void TestFaults::noiseAndCutFramesAtLineRate()
     QVERIFY2(longestGap < 250, "the event loop stalled while the line was busy");
 
     // And it still does its work: a press goes out on the next tick.
-    peer.readNow();
-    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("activeButton_1")),
-                      Qt::LeftButton);
+    panel.peer.readNow();
+    QTest::mouseClick(panel.button("activeButton", 1), Qt::LeftButton);
     const QByteArray query = frameBytes(commandTelegram(addresses[0], Telegram::ReportState));
-    QCOMPARE(peer.read(8, 1000).right(8), query);
+    QCOMPARE(panel.peer.read(8, 1000).right(8), query);
 }
 
 void TestFaults::configurationFolderFullAtClose()

@@ -3,15 +3,11 @@
 #include "app/mainwindow.h"
 #include "channel/channel.h"
 #include "support/pngreads.h"
-#include "support/ptypeer.h"
-#include "support/testpanel.h"
+#include "support/panelfixture.h"
 
 #include <QPixmap>
 #include <QPixmapCache>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -40,23 +36,15 @@ void TestImageReloads::probeSeesDecodes()
 
 void TestImageReloads::channelImagesAreDecodedOnce()
 {
-    PtyPeer peer;
-    QVERIFY(peer.isOpen());
-    peer.useAsTransmitter();
-    QTemporaryDir dir;
-    DebugLog quiet;
+    PanelFixture panel;
+    panel.log(); // quiet
     // Channels 2 to 4 have no receiver: each lock and unlock shows their black button again.
-    const std::unique_ptr<MainWindow> panel(openPanel(dir.path(), "11 22 33\n"));
-    QVERIFY(panel);
-    MainWindow &window = *panel;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(panel.open("11 22 33\n"));
+    QVERIFY(panel.show());
+    MainWindow &window = *panel.window();
     Channel &channel = window.channel(0);
 
-    auto deliver = [&window](quint8 state) {
-        const QByteArray report = reportBytes(Receiver, state);
-        window.receiveBytes(report.constData(), report.size());
-    };
+    auto deliver = [&panel](quint8 state) { panel.receive(reportBytes(Receiver, state)); };
     // Shows every image a channel has: green, white and black buttons, both switch images, both
     // indicator images, through presses, blinking ticks, reports and a deactivation.
     auto cycle = [&] {

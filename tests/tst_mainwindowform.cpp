@@ -1,5 +1,5 @@
 #include "app/mainwindow.h"
-#include "support/ptypeer.h"
+#include "support/panelfixture.h"
 #include "support/storedimage.h"
 #include "ui_mainwindow.h"
 
@@ -9,7 +9,6 @@
 #include <QJsonObject>
 #include <QMenuBar>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
 
@@ -180,29 +179,25 @@ private:
     template<typename T = QWidget>
     T *find(const char *name)
     {
-        return window->findChild<T *>(name);
+        return panel->find<T>(name);
     }
 
-    QTemporaryDir dir;
-    PtyPeer *peer = nullptr;
+    std::unique_ptr<PanelFixture> panel;
     MainWindow *window = nullptr;
 };
 
 void TestMainWindowForm::init()
 {
-    peer = new PtyPeer;
-    QVERIFY(peer->isOpen());
-    peer->useAsTransmitter();
-    window = new MainWindow;
+    panel = std::make_unique<PanelFixture>();
+    window = panel->open(QByteArray()); // no address file
+    QVERIFY(window);
     QVERIFY(window->transmitterPort());
 }
 
 void TestMainWindowForm::cleanup()
 {
-    delete window;
+    panel.reset();
     window = nullptr;
-    delete peer;
-    peer = nullptr;
 }
 
 void TestMainWindowForm::treeAndNesting()
@@ -497,7 +492,7 @@ void TestMainWindowForm::exitButtonClosesLikeTheTitleBar_data()
 void TestMainWindowForm::exitButtonClosesLikeTheTitleBar()
 {
     QFETCH(bool, byExitButton);
-    const QString settings = dir.filePath(QTest::currentDataTag() + QString(".cnf"));
+    const QString settings = panel->dir.filePath(QTest::currentDataTag() + QString(".cnf"));
     window->loadConfiguration(settings);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));

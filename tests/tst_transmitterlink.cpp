@@ -2,8 +2,7 @@
 #include "app/startup.h"
 #include "channel/channel.h"
 #include "support/boxdismisser.h"
-#include "support/ptypeer.h"
-#include "support/testpanel.h"
+#include "support/panelfixture.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -49,45 +48,35 @@ private slots:
     void startFailsWithoutTransmitter();
 
 private:
-    MainWindow *makeWindow(const QByteArray &addresses);
+    bool makeWindow(const QByteArray &addresses)
+    {
+        window = panel->open(addresses);
+        return window;
+    }
 
-    QTemporaryDir dir;
-    PtyPeer *peer = nullptr;
+    std::unique_ptr<PanelFixture> panel;
     MainWindow *window = nullptr;
-    DebugLog *log = nullptr;
 };
 
 void TestTransmitterLink::init()
 {
-    peer = new PtyPeer;
-    QVERIFY(peer->isOpen());
-    peer->useAsTransmitter();
-    log = new DebugLog;
+    panel = std::make_unique<PanelFixture>();
+    panel->log();
 }
 
 void TestTransmitterLink::cleanup()
 {
-    delete log;
-    log = nullptr;
-    delete window;
+    panel.reset();
     window = nullptr;
-    delete peer;
-    peer = nullptr;
-}
-
-MainWindow *TestTransmitterLink::makeWindow(const QByteArray &addresses)
-{
-    window = openPanel(dir.path(), addresses);
-    return window;
 }
 
 void TestTransmitterLink::opensNamedPortWithLineSettings()
 {
-    makeWindow("11 11 11\nA0 A1 A2\n");
+    QVERIFY(makeWindow("11 11 11\nA0 A1 A2\n"));
     QSerialPort *port = window->transmitterPort();
     QVERIFY(port);
     QVERIFY(port->isOpen());
-    QCOMPARE("/dev/" + port->portName(), peer->slavePath());
+    QCOMPARE("/dev/" + port->portName(), panel->peer.slavePath());
     QCOMPARE(port->openMode(), QIODevice::ReadWrite);
     QCOMPARE(port->baudRate(QSerialPort::Input), 115200);
     QCOMPARE(port->baudRate(QSerialPort::Output), 115200);
@@ -96,42 +85,43 @@ void TestTransmitterLink::opensNamedPortWithLineSettings()
     QCOMPARE(port->stopBits(), QSerialPort::OneStop);
     QCOMPARE(port->flowControl(), QSerialPort::NoFlowControl);
     QVERIFY(!port->isTextModeEnabled());
-    QVERIFY(log->lines.contains("Opened serial port"));
+    QVERIFY(panel->log().contains("Opened serial port"));
     QVERIFY(!window->tickTimer()->isActive()); // only the first show starts it
 }
 
 void TestTransmitterLink::channelCommandReachesTheWire()
 {
-    makeWindow("11 11 11\nA0 A1 A2\n");
+    QVERIFY(makeWindow("11 11 11\nA0 A1 A2\n"));
     window->channel(1).onActivePressed();
     window->onTimerTick();
-    QCOMPARE(peer->read(8), frameBytes(commandTelegram({0xA0, 0xA1, 0xA2}, Telegram::ReportState)));
+    QCOMPARE(panel->peer.read(8),
+             frameBytes(commandTelegram({0xA0, 0xA1, 0xA2}, Telegram::ReportState)));
     window->onTimerTick(); // counting down: nothing more goes out
-    QCOMPARE(peer->read(1, 100), QByteArray());
+    QCOMPARE(panel->peer.read(1, 100), QByteArray());
 }
 
 void TestTransmitterLink::reportsReachTheirChannel()
 {
-    makeWindow("11 11 11\nA0 A1 A2\n");
+    QVERIFY(makeWindow("11 11 11\nA0 A1 A2\n"));
     Channel &second = window->channel(1);
     second.onActivePressed();
     // Split over two writes, with noise before it: still one delivery.
-    peer->write(QByteArray::fromHex("FF00") + report("A0A1A2", 1).left(3));
+    panel->peer.write(QByteArray::fromHex("FF00") + report("A0A1A2", 1).left(3));
     QTest::qWait(20);
     QVERIFY(!second.isLampOn());
-    peer->write(report("A0A1A2", 1).mid(3));
+    panel->peer.write(report("A0A1A2", 1).mid(3));
     QTRY_VERIFY(second.isLampOn());
     QCOMPARE(second.currentOperation(), Channel::Confirmed);
     QVERIFY(!window->channel(0).isActive());
     // Two frames in one write arrive in order: the last one wins.
-    peer->write(report("A0A1A2", 1) + report("A0A1A2", 0));
+    panel->peer.write(report("A0A1A2", 1) + report("A0A1A2", 0));
     QTRY_VERIFY(!second.isLampOn());
 }
 
 void TestTransmitterLink::dispatchRules()
 {
     // Channels 1 and 2 share an address; channel 3 is 00 00 00 (no receiver).
-    makeWindow("A0 A1 A2\nA0A1A2\n00 00 00\n");
+    QVERIFY(makeWindow("A0 A1 A2\nA0A1A2\n00 00 00\n"));
     window->channel(0).onActivePressed();
     window->channel(1).onActivePressed();
 
@@ -139,38 +129,37 @@ void TestTransmitterLink::dispatchRules()
     QVERIFY(window->channel(0).isLampOn()); // the lower channel number wins
     QVERIFY(!window->channel(1).isLampOn());
 
-    log->lines.clear();
+    panel->log().clear();
     QByteArray echo = report("A0A1A2", 0);
     echo[1] = char(Telegram::CommandKind);
     window->receiveBytes(echo.constData(), 8); // an echoed command is dropped silently
     QVERIFY(window->channel(0).isLampOn());
-    QCOMPARE(log->lines, QStringList());
+    QCOMPARE(panel->log(), QStringList());
 
     window->receiveBytes(report("C0FFEE", 1).constData(), 8);
-    QCOMPARE(log->lines, QStringList{"Address not found"});
+    QCOMPARE(panel->log(), QStringList{"Address not found"});
 
     // 00 00 00 goes to the channel without receiver, which is never active: no line at all.
-    log->lines.clear();
+    panel->log().clear();
     window->receiveBytes(report("000000", 1).constData(), 8);
-    QCOMPARE(log->lines, QStringList());
+    QCOMPARE(panel->log(), QStringList());
 }
 
 void TestTransmitterLink::hangUpGivesOneBoxAndGoesIdle()
 {
-    makeWindow("11 11 11\nA0 A1 A2\n");
+    QVERIFY(makeWindow("11 11 11\nA0 A1 A2\n"));
     window->channel(1).onActivePressed(); // pending: buttons locked, query due
     QPointer<QSerialPort> port = window->transmitterPort();
-    BoxDismisser boxes;
-    peer->hangUp();
+    BoxDismisser &boxes = panel->boxes();
+    panel->peer.hangUp();
     QTRY_COMPARE(boxes.seen.size(), 1);
     QVERIFY2(boxes.seen.first().startsWith("Error|Error reading from serial port: "),
              qPrintable(boxes.seen.first()));
     QCOMPARE(window->transmitterPort(), nullptr);
     QTRY_VERIFY(port.isNull()); // released once its own signal had returned
     for (int n = 0; n < 4; ++n) {
-        QVERIFY(
-            !window->findChild<QPushButton *>(QString("activeButton_%1").arg(n + 1))->isEnabled());
-        QVERIFY(!window->findChild<QPushButton *>(QString("lampButton_%1").arg(n + 1))->isEnabled());
+        QVERIFY(!panel->button("activeButton", n + 1)->isEnabled());
+        QVERIFY(!panel->button("lampButton", n + 1)->isEnabled());
     }
 
     // Idle afterwards: no error storm keeps the CPU busy, and no second box.
@@ -184,13 +173,13 @@ void TestTransmitterLink::hangUpGivesOneBoxAndGoesIdle()
     for (int tick = 0; tick < 154; ++tick)
         window->onTimerTick();
     QVERIFY(!window->channel(1).isActive());
-    QVERIFY(window->findChild<QPushButton *>("activeButton_2")->isEnabled());
+    QVERIFY(panel->button("activeButton_2")->isEnabled());
 }
 
 void TestTransmitterLink::foreignAndHarmlessErrorsAreIgnored()
 {
-    makeWindow("11 11 11\n");
-    BoxDismisser boxes;
+    QVERIFY(makeWindow("11 11 11\n"));
+    BoxDismisser &boxes = panel->boxes();
     QSerialPort *port = window->transmitterPort();
     window->onSerialError(port, QSerialPort::NoError);
     QSerialPort stranger;

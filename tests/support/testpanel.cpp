@@ -1,10 +1,5 @@
 #include "testpanel.h"
 
-#include "app/mainwindow.h"
-
-#include <QDir>
-#include <QFile>
-
 QByteArray frameBytes(const TelegramFrame &frame)
 {
     return QByteArray(reinterpret_cast<const char *>(frame.data()), int(frame.size()));
@@ -13,17 +8,6 @@ QByteArray frameBytes(const TelegramFrame &frame)
 QByteArray reportBytes(const ChannelAddress &address, quint8 state)
 {
     return frameBytes(buildTelegram(Telegram::ReportKind, address, state));
-}
-
-MainWindow *openPanel(const QString &dir, const QByteArray &addresses)
-{
-    const QString path = QDir(dir).filePath(QStringLiteral("lumo-win.channels"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        || file.write(addresses) != addresses.size())
-        return nullptr;
-    file.close();
-    return new MainWindow(path);
 }
 
 namespace {

@@ -3,7 +3,7 @@
 // layout comes from the panel's own code, laid out off screen, rather than from numbers the test
 // would have to keep in step with the form.
 #include "app/mainwindow.h"
-#include "support/ptypeer.h"
+#include "support/panelfixture.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -19,9 +19,10 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: x11-widget-map WIDTH HEIGHT\n");
         return 2;
     }
-    PtyPeer transmitter; // the window will not exist without a port to open
-    qputenv("LUMO_WIN_PORT", transmitter.slavePath().toLocal8Bit());
-    MainWindow window(QStringLiteral("/nonexistent/lumo-win.channels"));
+    PanelFixture panel; // the window will not exist without a port to open
+    if (!panel.open(QByteArray()))
+        return 1;
+    MainWindow &window = *panel.window();
     window.resize(arguments[1].toInt(), arguments[2].toInt());
     window.show();
     QApplication::processEvents();
