@@ -5,16 +5,12 @@
 #include "app/startup.h"
 #include "dialogs/about.h"
 #include "dialogs/menudialog.h"
-#include "support/ptypeer.h"
-#include "support/testpanel.h"
+#include "support/panelfixture.h"
 
 #include <QImageReader>
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -79,30 +75,22 @@ void TestHighDpi::checkButtons(QWidget *parent)
 
 void TestHighDpi::imageButtonsKeepTheirSizeAndSharpness()
 {
-    QTemporaryDir dir;
-    PtyPeer peer;
-    peer.useAsTransmitter();
-    std::unique_ptr<MainWindow> window(openPanel(dir.path(), "11 22 33\n"));
-    QVERIFY(window);
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    checkButtons(window.get());
+    PanelFixture panel;
+    MainWindow *window = panel.open("11 22 33\n");
+    QVERIFY(window && panel.show(PanelFixture::TicksByTimer));
+    checkButtons(window);
 
-    MenuDialog menu(window.get());
+    MenuDialog menu(window);
     checkButtons(&menu);
-    About about(window.get());
+    About about(window);
     checkButtons(&about);
 }
 
 void TestHighDpi::windowAndIndicatorsKeepTheirSize()
 {
-    QTemporaryDir dir;
-    PtyPeer peer;
-    peer.useAsTransmitter();
-    std::unique_ptr<MainWindow> window(openPanel(dir.path(), "11 22 33\n"));
-    QVERIFY(window);
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    PanelFixture panel;
+    MainWindow *window = panel.open("11 22 33\n");
+    QVERIFY(window && panel.show(PanelFixture::TicksByTimer));
     QCOMPARE(window->size(), QSize(1103, 797));
     const QSize fileSize = QImageReader(":/res/button-off.png").size();
     for (int n = 1; n <= 4; ++n) {
