@@ -13,8 +13,9 @@
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "channel/channel.h"
-#include "support/panelwindow.h"
+#include "support/panelchild.h"
 #include "support/pngreads.h"
+#include "support/simulator.h"
 
 #include <QApplication>
 #include <QDir>
@@ -54,11 +55,11 @@ public:
         auto *window = qobject_cast<MainWindow *>(object);
         if (window && event->type() == QEvent::Show && !shown) {
             shown = true;
-            say(QStringLiteral("shown %1").arg((nowMicroseconds() - MainEntered) / 1000.0));
+            tellParent(QStringLiteral("shown %1").arg((nowMicroseconds() - MainEntered) / 1000.0));
         }
         if (window && event->type() == QEvent::Paint && !painted) {
             painted = true;
-            say(QStringLiteral("painted %1").arg((nowMicroseconds() - MainEntered) / 1000.0));
+            tellParent(QStringLiteral("painted %1").arg((nowMicroseconds() - MainEntered) / 1000.0));
             QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         }
         return false;
@@ -83,7 +84,8 @@ Sample sample()
 void printCost(const char *what, const Sample &from, const Sample &to)
 {
     const double seconds = (to.at - from.at) / 1e6;
-    say(QStringLiteral("%1: %2 s, %3 wake-ups/s, CPU %4 %, %5 PNG decodes, RSS %6 MB (peak %7 MB)")
+    tellParent(
+        QStringLiteral("%1: %2 s, %3 wake-ups/s, CPU %4 %, %5 PNG decodes, RSS %6 MB (peak %7 MB)")
             .arg(QLatin1String(what))
             .arg(seconds, 0, 'f', 1)
             .arg(double(to.wakeUps - from.wakeUps) / seconds, 0, 'f', 1)
@@ -133,60 +135,63 @@ void soakUser(MainWindow *window, double minutes)
     auto *report = new QTimer(window);
     QObject::connect(report, &QTimer::timeout, window, [window, clock, minutes] {
         const double seconds = clock.elapsed() / 1000.0;
-        say(QStringLiteral("rss %1 %2").arg(seconds, 0, 'f', 0).arg(residentKb()));
+        tellParent(QStringLiteral("rss %1 %2").arg(seconds, 0, 'f', 0).arg(residentKb()));
         if (seconds >= minutes * 60) {
-            say(QStringLiteral("presses %1").arg(presses));
+            tellParent(QStringLiteral("presses %1").arg(presses));
             window->close();
         }
     });
     report->start(10000);
 }
 
-int runChild(const QString &mode, const QString &programName, double amount)
+// The probe: bench_panel's own arguments after the program name, "<mode> <amount>".
+void probe(MainWindow *window)
 {
-    auto *shown = new FirstShown;
-    shown->setParent(qApp);
-    if (mode == QLatin1String("startup")) {
-        qApp->installEventFilter(shown);
-        return runPanel(programName);
-    }
-    QTimer::singleShot(0, qApp, [mode, amount] {
-        MainWindow *window = panelWindow();
-        if (!window)
-            std::exit(3);
-        if (mode == QLatin1String("blink")) {
-            auto *keep = new QTimer(window);
-            QObject::connect(keep, &QTimer::timeout, window, [window] { keepBlinking(window); });
-            keep->start(100);
-            // Warm up through one whole round of repeats and giving up (16 s: every image has
-            // been shown once), then measure.
-            QTimer::singleShot(17000, window, [window, amount] {
+    const QString mode = panelChildArguments().value(0);
+    const double amount = panelChildArguments().value(1).toDouble();
+    if (mode == QLatin1String("blink")) {
+        auto *keep = new QTimer(window);
+        QObject::connect(keep, &QTimer::timeout, window, [window] { keepBlinking(window); });
+        keep->start(100);
+        // Warm up through one whole round of repeats and giving up (16 s: every image has been
+        // shown once), then measure.
+        QTimer::singleShot(17000, window, [window, amount] {
+            const Sample from = sample();
+            QTimer::singleShot(int(amount * 1000), window, [window, from] {
+                printCost("blinking", from, sample());
+                window->close();
+            });
+        });
+    } else if (mode == QLatin1String("idle")) {
+        auto *wait = new QTimer(window);
+        QObject::connect(wait, &QTimer::timeout, window, [window, wait, amount] {
+            if (!allConfirmed(window))
+                return;
+            wait->stop();
+            QTimer::singleShot(1000, window, [window, amount] {
                 const Sample from = sample();
                 QTimer::singleShot(int(amount * 1000), window, [window, from] {
-                    printCost("blinking", from, sample());
+                    printCost("four channels confirmed", from, sample());
                     window->close();
                 });
             });
-        } else if (mode == QLatin1String("idle")) {
-            auto *wait = new QTimer(window);
-            QObject::connect(wait, &QTimer::timeout, window, [window, wait, amount] {
-                if (!allConfirmed(window))
-                    return;
-                wait->stop();
-                QTimer::singleShot(1000, window, [window, amount] {
-                    const Sample from = sample();
-                    QTimer::singleShot(int(amount * 1000), window, [window, from] {
-                        printCost("four channels confirmed", from, sample());
-                        window->close();
-                    });
-                });
-            });
-            wait->start(50);
-        } else if (mode == QLatin1String("soak")) {
-            soakUser(window, amount);
-        }
-    });
-    return runPanel(programName);
+        });
+        wait->start(50);
+    } else if (mode == QLatin1String("soak")) {
+        soakUser(window, amount);
+    }
+}
+
+int runChild()
+{
+    quietMessages();
+    if (panelChildArguments().value(0) == QLatin1String("startup")) {
+        auto *shown = new FirstShown;
+        shown->setParent(qApp);
+        qApp->installEventFilter(shown);
+        return runPanelChild({}, ChildBoxes::LeftOpen);
+    }
+    return runPanelChild(probe, ChildBoxes::LeftOpen);
 }
 
 // --- the parent: the line's far end, and the clock ---------------------------------------
@@ -207,40 +212,23 @@ struct Home
     }
 };
 
-void startChild(QProcess &child, const QString &port, const QStringList &arguments)
+// Runs the panel in a child process on `port`, giving each line it reports to `onLine` as it
+// arrives; returns non-zero when it failed or did not finish in time.
+int runChildPanel(const Home &home,
+                  const QString &port,
+                  const QStringList &arguments,
+                  const std::function<void(const QString &)> &onLine,
+                  int timeoutMs)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LUMO_WIN_PORT"), port);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(),
-                QStringList{QStringLiteral("--child")} + arguments);
-}
-
-// Reads the child's lines until it ends, giving each to `onLine` with the parent's clock.
-int followChild(QProcess &child,
-                const std::function<void(const QByteArray &, double)> &onLine,
-                int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (child.state() != QProcess::NotRunning && clock.elapsed() < timeoutMs) {
-        child.waitForReadyRead(100);
-        const double now = nowMicroseconds();
-        while (child.canReadLine())
-            onLine(child.readLine().trimmed(), now);
-    }
-    if (child.state() != QProcess::NotRunning && !child.waitForFinished(1000)) {
-        child.kill();
-        child.waitForFinished();
+    PanelChild child;
+    child.process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.onLine = [&onLine](const PanelChild::Line &line) { onLine(line.text); };
+    if (!child.start(home.program(), port, arguments) || !child.finish(timeoutMs)) {
         std::fprintf(stderr, "the panel did not finish in time\n");
         return 1;
     }
-    while (child.canReadLine())
-        onLine(child.readLine().trimmed(), nowMicroseconds());
-    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
-        std::fprintf(stderr, "the panel ended with status %d\n", child.exitCode());
+    if (!child.succeeded()) {
+        std::fprintf(stderr, "the panel ended with status %d\n", child.process.exitCode());
         return 1;
     }
     return 0;
@@ -289,12 +277,13 @@ int startup(int runs)
     std::vector<double> toShown, toPainted, mainToShown;
     const int warmUp = 2;
     for (int run = 0; run < warmUp + runs; ++run) {
-        QProcess child;
         const double started = nowMicroseconds();
-        startChild(child, pty.slavePath(), {QStringLiteral("startup"), home.program()});
-        const int status = followChild(
-            child,
-            [&](const QByteArray &line, double at) {
+        const int status = runChildPanel(
+            home,
+            pty.slavePath(),
+            {QStringLiteral("startup")},
+            [&](const QString &line) {
+                const double at = nowMicroseconds();
                 if (run < warmUp)
                     return;
                 if (line.startsWith("shown ")) {
@@ -319,22 +308,17 @@ int costOf(const char *mode, double seconds)
     Home home(AllActive);
     PtyPeer pty;
     Receivers receivers(pty, QByteArray(mode) == "idle");
-    QProcess child;
-    startChild(child,
-               pty.slavePath(),
-               {QLatin1String(mode), home.program(), QString::number(seconds)});
-    return followChild(
-        child,
-        [](const QByteArray &line, double) { say(QString::fromUtf8(line)); },
-        int(seconds * 1000) + 60000);
+    return runChildPanel(home,
+                         pty.slavePath(),
+                         {QLatin1String(mode), QString::number(seconds)},
+                         say,
+                         int(seconds * 1000) + 60000);
 }
 
 int soak(double minutes, QString sim)
 {
-#ifdef LUMO_SIM_PATH
     if (sim.isEmpty())
-        sim = QStringLiteral(LUMO_SIM_PATH);
-#endif
+        sim = simulatorPath();
     if (sim.isEmpty() || !QFile::exists(sim)) {
         std::fprintf(stderr, "lumo-sim not found; pass --sim PATH\n");
         return 2;
@@ -344,33 +328,33 @@ int soak(double minutes, QString sim)
     // line noise, and one receiver reporting unasked.
     QProcess radio;
     radio.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    radio.start(sim,
-                {QStringLiteral("--lose"),
-                 QStringLiteral("20"),
-                 QStringLiteral("--bad-checksum"),
-                 QStringLiteral("5"),
-                 QStringLiteral("--noise"),
-                 QStringLiteral("10"),
-                 QStringLiteral("--unasked"),
-                 QStringLiteral("2:7"),
-                 QStringLiteral("--seed"),
-                 QStringLiteral("1"),
-                 QStringLiteral("--channels-file"),
-                 home.dir.filePath(QStringLiteral("lumo-win.channels"))});
-    if (!radio.waitForReadyRead(10000)) {
+    const QString port = startSimulator(radio,
+                                        {QStringLiteral("--lose"),
+                                         QStringLiteral("20"),
+                                         QStringLiteral("--bad-checksum"),
+                                         QStringLiteral("5"),
+                                         QStringLiteral("--noise"),
+                                         QStringLiteral("10"),
+                                         QStringLiteral("--unasked"),
+                                         QStringLiteral("2:7"),
+                                         QStringLiteral("--seed"),
+                                         QStringLiteral("1"),
+                                         QStringLiteral("--channels-file"),
+                                         home.dir.filePath(QStringLiteral("lumo-win.channels"))},
+                                        sim);
+    if (port.isEmpty()) {
         std::fprintf(stderr, "lumo-sim did not start\n");
         return 1;
     }
-    const QString port = QString::fromLocal8Bit(radio.readLine().trimmed());
-    QProcess child;
-    startChild(child, port, {QStringLiteral("soak"), home.program(), QString::number(minutes)});
     std::vector<std::pair<double, long>> samples;
-    const int status = followChild(
-        child,
-        [&](const QByteArray &line, double) {
-            const QList<QByteArray> words = line.split(' ');
+    const int status = runChildPanel(
+        home,
+        port,
+        {QStringLiteral("soak"), QString::number(minutes)},
+        [&](const QString &line) {
+            const QStringList words = line.split(' ');
             if (words.size() == 2 && words[0] == "presses")
-                say(QStringLiteral("  %1 button presses").arg(QString::fromLatin1(words[1])));
+                say(QStringLiteral("  %1 button presses").arg(words[1]));
             if (words.size() == 3 && words[0] == "rss") {
                 samples.emplace_back(words[1].toDouble(), words[2].toLong());
                 say(QStringLiteral("  %1 s: %2 MB")
@@ -407,10 +391,8 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.value(0) == QLatin1String("--child")) {
-        quietMessages();
-        return runChild(args.value(1), args.value(2), args.value(3).toDouble());
-    }
+    if (isPanelChild())
+        return runChild();
     const QString mode = args.value(0);
     if (mode == QLatin1String("startup"))
         return startup(args.size() > 1 ? args[1].toInt() : 20);

@@ -3,7 +3,7 @@
 #include "app/programpath.h"
 #include "app/startup.h"
 #include "channel/channel.h"
-#include "support/boxdismisser.h"
+#include "support/panelchild.h"
 #include "support/panelfixture.h"
 
 #include <QApplication>
@@ -19,7 +19,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -111,17 +110,6 @@ private:
     int fd;
     QList<QPair<QByteArray, quint32>> seen;
 };
-
-// Runs the program's start-up in a child process (see main()), as if started as `program`.
-bool startChild(QProcess &child, const QString &program, const QString &port, const QString &folder)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("LUMO_WIN_PORT", port);
-    child.setProcessEnvironment(env);
-    child.setWorkingDirectory(folder);
-    child.start(QCoreApplication::applicationFilePath(), {"--run-panel", program});
-    return child.waitForStarted();
-}
 
 } // namespace
 
@@ -415,12 +403,14 @@ void TestConfiguration::failedStartLeavesFileAlone()
     writeFile(home.filePath("lumo-win.cnf"), saved);
     FolderWatch watch(home.path());
 
-    QProcess child;
-    QVERIFY(startChild(child, home.filePath("lumo-win"), "/nonexistent/ttyLUMO", home.path()));
-    QVERIFY(child.waitForFinished(20000));
-    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(child.exitCode(), 1);
-    QCOMPARE(child.readAllStandardOutput(), QByteArray());    // no window came up
+    PanelChild child;
+    child.process.setWorkingDirectory(home.path());
+    QVERIFY(child.start(home.filePath("lumo-win"), "/nonexistent/ttyLUMO"));
+    QVERIFY(child.finish(20000));
+    QCOMPARE(child.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.process.exitCode(), 1);
+    // No window came up: the error box is all.
+    QCOMPARE(child.texts(), QStringList{"BOX Error|Unable to open serial port "});
     QCOMPARE(watch.events("lumo-win.cnf"), QList<quint32>()); // not even opened
     QCOMPARE(readFile(home.filePath("lumo-win.cnf")), saved);
 }
@@ -433,15 +423,16 @@ void TestConfiguration::bareNameUsesWorkingDirectory()
               "{\"active\":[true,false,false,false],\"winGeometry\":\"\",\"winState\":\"\","
               "\"theme\":\"dark\"}");
 
-    QProcess child;
-    QVERIFY(startChild(child, "lumo-win", panel->peer.slavePath(), home.path()));
+    PanelChild child;
+    child.process.setWorkingDirectory(home.path());
+    QVERIFY(child.start("lumo-win", panel->peer.slavePath()));
     // Channel 1, active in the file of the child's folder, asks its receiver.
     QCOMPARE(panel->peer.read(8, 5000).left(8), query(0x11));
-    QVERIFY(child.waitForFinished(20000));
-    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(child.exitCode(), 0);
-    QCOMPARE(child.readAllStandardOutput(), QByteArray("ACTIVE 1000\n"));
-    QVERIFY(child.readAllStandardError().contains("Start using config file lumo-win.cnf\n"));
+    QVERIFY(child.finish(20000));
+    QCOMPARE(child.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.process.exitCode(), 0);
+    QCOMPARE(child.texts(), QStringList{"ACTIVE 1000"});
+    QVERIFY(child.errors.contains("Start using config file lumo-win.cnf\n"));
 
     // Written back there at close: channel 2 was made active by the child, the extra member is gone.
     const QJsonObject saved = QJsonDocument::fromJson(readFile(home.filePath("lumo-win.cnf")))
@@ -451,32 +442,18 @@ void TestConfiguration::bareNameUsesWorkingDirectory()
     QVERIFY(!saved.value("winGeometry").toString().isEmpty());
 }
 
-// "--run-panel <program name>" runs the program's start-up in a child process. Once the window
-// is up and configured, the child prints the channels' active flags ("ACTIVE 1000"), makes
-// channel 2 active and closes the window as the user would.
+// In the child (see PanelChild): once the window is up and configured, prints the channels'
+// active flags ("ACTIVE 1000"), makes channel 2 active and closes the window as the user would.
 int main(int argc, char *argv[])
 {
-    if (argc == 3 && std::strcmp(argv[1], "--run-panel") == 0) {
-        QApplication app(argc, argv);
-        BoxDismisser boxes; // closes the error box of a failed start
-        // Polled, because a box can run an event loop while the window is still being built.
-        QTimer started;
-        QObject::connect(&started, &QTimer::timeout, [&started] {
-            for (QWidget *widget : QApplication::topLevelWidgets()) {
-                auto *window = qobject_cast<MainWindow *>(widget);
-                if (!window || !window->isVisible())
-                    continue;
-                started.stop();
-                std::printf("ACTIVE %s\n", qPrintable(activeFlags(window)));
-                std::fflush(stdout);
-                window->channel(1).onActivePressed();
-                QTimer::singleShot(300, window, &QWidget::close);
-            }
-        });
-        started.start(5);
-        return runPanel(QString::fromLocal8Bit(argv[2]));
-    }
     QApplication app(argc, argv);
+    if (isPanelChild()) {
+        return runPanelChild([](MainWindow *window) {
+            tellParent("ACTIVE " + activeFlags(window));
+            window->channel(1).onActivePressed();
+            QTimer::singleShot(300, window, &QWidget::close);
+        });
+    }
     TestConfiguration test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -3,12 +3,11 @@
 // full rate, and a configuration folder that cannot take the file when the window closes.
 // The first and last run the panel in a child process of this test binary, against lumo-sim.
 #include "app/mainwindow.h"
-#include "app/startup.h"
 #include "channel/channel.h"
 #include "link/telegram.h"
-#include "support/boxdismisser.h"
-#include "support/panelwindow.h"
+#include "support/panelchild.h"
 #include "support/panelfixture.h"
+#include "support/simulator.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -18,7 +17,6 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <random>
 #include <thread>
 
@@ -27,15 +25,7 @@
 namespace {
 
 // ---------------------------------------------------------------------------------------------
-// The child: the panel's start-up as main() runs it, plus a probe that acts and reports.
-
-QElapsedTimer childClock;
-
-void tell(const QString &line)
-{
-    std::printf("%lld %s\n", childClock.elapsed(), qPrintable(line));
-    std::fflush(stdout);
-}
+// The child (see PanelChild): the panel's start-up as main() runs it, plus a probe.
 
 bool allButtonsEnabled(MainWindow *window)
 {
@@ -51,7 +41,7 @@ bool allButtonsEnabled(MainWindow *window)
 void probeHangUp(MainWindow *window)
 {
     window->findChild<QPushButton *>(QStringLiteral("lampButton_1"))->pressed();
-    tell(QStringLiteral("PRESSED"));
+    tellParent(QStringLiteral("PRESSED"));
     auto *watch = new QTimer(window);
     QObject::connect(watch, &QTimer::timeout, window, [window, last = QString()]() mutable {
         const Channel &channel = window->channel(0);
@@ -62,7 +52,7 @@ void probeHangUp(MainWindow *window)
         if (state == last)
             return;
         last = state;
-        tell(state);
+        tellParent(state);
         if (!channel.isActive() && allButtonsEnabled(window))
             QTimer::singleShot(300, window, &QWidget::close);
     });
@@ -85,110 +75,46 @@ void probeClose(MainWindow *window, bool full)
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
                 std::perror("setrlimit");
         }
-        tell(QStringLiteral("CLOSING"));
+        tellParent(QStringLiteral("CLOSING"));
         window->close();
     });
     wait->start(20);
 }
 
-int runChild(const QString &scenario, const QString &programName)
+void probe(MainWindow *window)
 {
-    childClock.start();
-    BoxDismisser boxes;
-    boxes.onBox = [](const QString &box) { tell(QStringLiteral("BOX ") + box); };
-    // Whatever happens, never hang the test.
-    QTimer::singleShot(40000, [] { std::_Exit(5); });
-    QTimer::singleShot(0, [scenario] {
-        MainWindow *window = panelWindow();
-        if (!window)
-            std::_Exit(4);
-        if (scenario == QLatin1String("hangup"))
-            probeHangUp(window);
-        else
-            probeClose(window, scenario == QLatin1String("close-full"));
-    });
-    return runPanel(programName);
+    const QString scenario = panelChildArguments().value(0);
+    if (scenario == QLatin1String("hangup"))
+        probeHangUp(window);
+    else
+        probeClose(window, scenario == QLatin1String("close-full"));
 }
 
 // ---------------------------------------------------------------------------------------------
 // The parent side.
 
-struct ChildRun
-{
-    int exitCode = -1;
-    QProcess::ExitStatus exitStatus = QProcess::CrashExit;
-    QList<QPair<qint64, QString>> lines; // child's clock in ms, text
-    QString errors;
-
-    QList<QPair<qint64, QString>> starting(const QString &prefix) const
-    {
-        QList<QPair<qint64, QString>> found;
-        for (const auto &line : lines) {
-            if (line.second.startsWith(prefix))
-                found << line;
-        }
-        return found;
-    }
-};
-
-QString simulatorPath()
-{
-    return qEnvironmentVariable("LUMO_TEST_BINARY_DIR") + QStringLiteral("/sim/lumo-sim");
-}
-
 // Runs lumo-sim with `simArguments` (it writes the address file into `home`), then the panel as
-// "<home>/lumo-win" on lumo-sim's line.
-ChildRun runPanelAgainstSimulator(const QString &scenario,
-                                  const QTemporaryDir &home,
-                                  const QStringList &simArguments)
+// "<home>/lumo-win" on lumo-sim's line, with the probe for `scenario`.
+void runPanelAgainstSimulator(PanelChild &child,
+                              const QString &scenario,
+                              const QTemporaryDir &home,
+                              const QStringList &simArguments)
 {
-    ChildRun run;
     QProcess sim;
     sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sim.start(simulatorPath(),
-              simArguments
-                  + QStringList{QStringLiteral("--channels-file"),
-                                home.filePath(QStringLiteral("lumo-win.channels"))});
-    if (!sim.waitForReadyRead(10000)) {
-        run.errors = QStringLiteral("lumo-sim did not start");
-        return run;
+    const QString port = startSimulator(sim,
+                                        simArguments
+                                            + QStringList{QStringLiteral("--channels-file"),
+                                                          home.filePath(QStringLiteral(
+                                                              "lumo-win.channels"))});
+    if (port.isEmpty()) {
+        child.errors = QStringLiteral("lumo-sim did not start");
+        return;
     }
-    const QString port = QString::fromLocal8Bit(sim.readLine().trimmed());
-
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LUMO_WIN_PORT"), port);
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--panel-child"),
-                 scenario,
-                 home.filePath(QStringLiteral("lumo-win"))});
-    if (!child.waitForFinished(60000))
-        child.kill();
-    child.waitForFinished();
-    run.exitCode = child.exitCode();
-    run.exitStatus = child.exitStatus();
-    run.errors = QString::fromLocal8Bit(child.readAllStandardError());
-    for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
-        const int space = line.indexOf(' ');
-        if (space > 0)
-            run.lines << qMakePair(line.left(space).toLongLong(),
-                                   QString::fromLocal8Bit(line.mid(space + 1)));
-    }
+    if (child.start(home.filePath(QStringLiteral("lumo-win")), port, {scenario}))
+        child.finish(60000);
     sim.terminate();
     sim.waitForFinished(5000);
-    return run;
-}
-
-QString describe(const ChildRun &run)
-{
-    QStringList text;
-    for (const auto &line : run.lines)
-        text << QStringLiteral("%1 %2").arg(line.first).arg(line.second);
-    return QStringLiteral("exit %1/%2\n%3\n%4")
-        .arg(run.exitStatus)
-        .arg(run.exitCode)
-        .arg(text.join('\n'), run.errors.right(3000));
 }
 
 QStringList filesIn(const QTemporaryDir &dir)
@@ -212,36 +138,37 @@ private slots:
 
 void TestFaults::hangUpWhileCommandPending()
 {
-    if (!QFile::exists(simulatorPath()))
+    if (!QFileInfo::exists(simulatorPath()))
         QSKIP("lumo-sim was not built");
     QTemporaryDir home;
     // Receiver 1 is switched off: the command to switch its lamp on is never answered. The line
     // goes dead a second later, with the command still waiting.
-    const ChildRun run = runPanelAgainstSimulator(QStringLiteral("hangup"),
-                                                  home,
-                                                  {QStringLiteral("--off"),
-                                                   QStringLiteral("1"),
-                                                   QStringLiteral("--hang-up-after"),
-                                                   QStringLiteral("1")});
-    const QString story = describe(run);
-    QVERIFY2(run.exitStatus == QProcess::NormalExit && run.exitCode == 0, qPrintable(story));
+    PanelChild run;
+    runPanelAgainstSimulator(run,
+                             QStringLiteral("hangup"),
+                             home,
+                             {QStringLiteral("--off"),
+                              QStringLiteral("1"),
+                              QStringLiteral("--hang-up-after"),
+                              QStringLiteral("1")});
+    const QString story = run.story();
+    QVERIFY2(run.succeeded(), qPrintable(story));
 
     const auto boxes = run.starting(QStringLiteral("BOX "));
     QVERIFY2(boxes.size() == 1, qPrintable(story));
-    QVERIFY2(boxes[0].second.startsWith(
-                 QStringLiteral("BOX Error|Error reading from serial port: ")),
+    QVERIFY2(boxes[0].text.startsWith(QStringLiteral("BOX Error|Error reading from serial port: ")),
              qPrintable(story));
 
     // The channel waits with its buttons locked, loses the port, and gives up on its own time:
     // 153 ticks after the first transmission, which is at most one tick after the press.
-    const qint64 pressed = run.starting(QStringLiteral("PRESSED")).value(0).first;
+    const qint64 pressed = run.starting(QStringLiteral("PRESSED")).value(0).ms;
     const auto states = run.starting(QStringLiteral("STATE "));
     QVERIFY2(!states.isEmpty(), qPrintable(story));
-    QVERIFY2(states.first().second == QLatin1String("STATE active=1 buttons=0 port=1"),
+    QVERIFY2(states.first().text == QLatin1String("STATE active=1 buttons=0 port=1"),
              qPrintable(story));
-    QVERIFY2(states.last().second == QLatin1String("STATE active=0 buttons=1 port=0"),
+    QVERIFY2(states.last().text == QLatin1String("STATE active=0 buttons=1 port=0"),
              qPrintable(story));
-    const double gaveUpAfter = double(states.last().first - pressed) / 1000.0;
+    const double gaveUpAfter = double(states.last().ms - pressed) / 1000.0;
     qInfo("gave up %.2f s after the press", gaveUpAfter);
     QVERIFY2(gaveUpAfter > 15.0 && gaveUpAfter < 17.5, qPrintable(story));
 }
@@ -383,7 +310,7 @@ void TestFaults::noiseAndCutFramesAtLineRate()
 
 void TestFaults::configurationFolderFullAtClose()
 {
-    if (!QFile::exists(simulatorPath()))
+    if (!QFileInfo::exists(simulatorPath()))
         QSKIP("lumo-sim was not built");
     // The settings of an earlier run: channel 2 active, nothing else.
     const QByteArray previous
@@ -403,35 +330,38 @@ void TestFaults::configurationFolderFullAtClose()
 
     // With room to write, closing replaces the file (now with the window's geometry and state).
     QVERIFY(writePrevious());
-    ChildRun run = runPanelAgainstSimulator(QStringLiteral("close"),
-                                            home,
-                                            {QStringLiteral("--delay"), QStringLiteral("20")});
-    QVERIFY2(run.exitStatus == QProcess::NormalExit && run.exitCode == 0, qPrintable(describe(run)));
+    PanelChild run;
+    runPanelAgainstSimulator(run,
+                             QStringLiteral("close"),
+                             home,
+                             {QStringLiteral("--delay"), QStringLiteral("20")});
+    QVERIFY2(run.succeeded(), qPrintable(run.story()));
     QVERIFY2(readSettings() != previous && readSettings().contains("\"winGeometry\": \"AdnQyw"),
              readSettings().constData());
 
     // Without room, the window closes all the same and the earlier file is left whole.
     QVERIFY(writePrevious());
     const QStringList filesBefore = filesIn(home);
-    run = runPanelAgainstSimulator(QStringLiteral("close-full"),
-                                   home,
-                                   {QStringLiteral("--delay"), QStringLiteral("20")});
-    QVERIFY2(run.exitStatus == QProcess::NormalExit && run.exitCode == 0, qPrintable(describe(run)));
-    QVERIFY2(!run.starting(QStringLiteral("CLOSING")).isEmpty(), qPrintable(describe(run)));
+    PanelChild fullRun;
+    runPanelAgainstSimulator(fullRun,
+                             QStringLiteral("close-full"),
+                             home,
+                             {QStringLiteral("--delay"), QStringLiteral("20")});
+    QVERIFY2(fullRun.succeeded(), qPrintable(fullRun.story()));
+    QVERIFY2(!fullRun.starting(QStringLiteral("CLOSING")).isEmpty(), qPrintable(fullRun.story()));
     QCOMPARE(readSettings(), previous);
     QCOMPARE(filesIn(home), filesBefore); // no half-written file left beside it
 }
 
-// "--panel-child <scenario> <program name>" runs the panel's start-up in a child process.
 int main(int argc, char *argv[])
 {
-    if (argc == 4 && std::strcmp(argv[1], "--panel-child") == 0) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        QApplication app(argc, argv);
-        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-        return runChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
-    }
     QApplication app(argc, argv);
+    if (isPanelChild()) {
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+        // Whatever happens, never hang the test.
+        QTimer::singleShot(40000, [] { std::_Exit(5); });
+        return runPanelChild(probe);
+    }
     TestFaults test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -2,6 +2,7 @@
 #include "link/framing.h"
 #include "sim/radio.h"
 #include "sim/simoptions.h"
+#include "support/simulator.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -109,11 +110,6 @@ private slots:
     void programStopsCleanlyOnSignals_data();
     void programStopsCleanlyOnSignals();
     void programRefusesBadOptions();
-
-private:
-    QString simulatorPath() const;
-    // Starts lumo-sim with `arguments` and returns its first line, the panel's port.
-    QString startSimulator(QProcess &process, const QStringList &arguments);
 };
 
 void TestSim::defaultsGiveAPerfectRadio()
@@ -314,23 +310,6 @@ void TestSim::noiseStaysBetweenFrames()
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(rx.bytes.data()), 6),
                  stream.right(7).left(6));
     }
-}
-
-QString TestSim::simulatorPath() const
-{
-    return qEnvironmentVariable("LUMO_TEST_BINARY_DIR") + "/sim/lumo-sim";
-}
-
-QString TestSim::startSimulator(QProcess &process, const QStringList &arguments)
-{
-    process.start(simulatorPath(), arguments);
-    if (!process.waitForStarted(5000))
-        return QString();
-    QElapsedTimer clock;
-    clock.start();
-    while (!process.canReadLine() && clock.elapsed() < 5000)
-        process.waitForReadyRead(100);
-    return QString::fromLocal8Bit(process.readLine()).trimmed();
 }
 
 void TestSim::programServesThePanelsLine()

@@ -2,6 +2,7 @@
 #include "app/startup.h"
 #include "channel/channel.h"
 #include "support/boxdismisser.h"
+#include "support/panelchild.h"
 #include "support/panelfixture.h"
 
 #include <QApplication>
@@ -10,8 +11,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <cstdio>
-#include <cstring>
 #include <ctime>
 
 namespace {
@@ -209,35 +208,21 @@ void TestTransmitterLink::startFailsWithoutTransmitter()
     QFETCH(QString, message);
 
     QTemporaryDir home;
-    const QString program = home.filePath("lumo-win");
     QFile config(home.filePath("lumo-win.cnf"));
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("LUMO_WIN_PORT", QString::fromLocal8Bit(portOverride));
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {"--run-panel", program});
-    QVERIFY(child.waitForFinished(20000));
-    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(child.exitCode(), 1);
-    const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
-    QCOMPARE(out, "BOX Error|" + message + "\n");
+    PanelChild child;
+    QVERIFY(child.start(home.filePath("lumo-win"), QString::fromLocal8Bit(portOverride)));
+    QVERIFY(child.finish(20000));
+    QCOMPARE(child.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.process.exitCode(), 1);
+    QCOMPARE(child.texts(), QStringList{"BOX Error|" + message});
     QVERIFY2(!config.exists(), "a failed start must not create the configuration file");
 }
 
-// "--run-panel <program name>" runs the panel's start-up in a child process, with a dismisser
-// that prints each box it closes; the tests look at that output and the exit status.
 int main(int argc, char *argv[])
 {
-    if (argc == 3 && std::strcmp(argv[1], "--run-panel") == 0) {
-        QApplication app(argc, argv);
-        BoxDismisser boxes;
-        boxes.onBox = [](const QString &box) {
-            std::printf("BOX %s\n", qPrintable(box));
-            std::fflush(stdout);
-        };
-        return runPanel(QString::fromLocal8Bit(argv[2]));
-    }
     QApplication app(argc, argv);
+    if (isPanelChild())
+        return runPanelChild();
     TestTransmitterLink test;
     return QTest::qExec(&test, argc, argv);
 }
