@@ -177,6 +177,10 @@ void TestChannelAddresses::pathFollowsTheProgramName_data()
                                << "/opt/lumo/lumo-win.channels";
     QTest::newRow("with extension") << "C:/Lumo/lumo-win.exe"
                                     << "C:/Lumo/lumo-win.channels";
+    QTest::newRow("from the current folder") << "./lumo-win"
+                                             << "./lumo-win.channels";
+    QTest::newRow("dotted folder") << "/opt/lumo.d/lumo-win"
+                                   << "/opt/lumo.d/lumo-win.channels";
 }
 
 void TestChannelAddresses::pathFollowsTheProgramName()

@@ -175,9 +175,16 @@ void TestConfiguration::pathRule_data()
     };
     row("full path", "D:\\Tools\\panel.exe", "D:\\Tools\\panel.cnf");
     row("bare name", "panel", "panel.cnf");
-    row("dot in the folder only", "D:\\release.2\\panel", "D:\\release.cnf");
+    row("dot in the folder only", "D:\\release.2\\panel", "D:\\release.2\\panel.cnf");
     row("unix path", "/opt/lumo/lumo-win", "/opt/lumo/lumo-win.cnf");
     row("last of two dots", "panel.v2.exe", "panel.v2.cnf");
+    // The usual ways of starting on Linux: the dots of "." and ".." are not the name's.
+    row("from the current folder", "./lumo-win", "./lumo-win.cnf");
+    row("from the build folder", "./build/lumo-win", "./build/lumo-win.cnf");
+    row("from a hidden folder", "/home/u/.local/bin/lumo-win", "/home/u/.local/bin/lumo-win.cnf");
+    row("from the parent folder", "../app/panel", "../app/panel.cnf");
+    row("dotted unix folder", "/opt/lumo.d/lumo-win", "/opt/lumo.d/lumo-win.cnf");
+    row("hidden program", "/opt/.panel", "/opt/.panel.cnf");
 }
 
 void TestConfiguration::pathRule()
