@@ -1,18 +1,38 @@
 #include "configuration.h"
 
-#include <QFile>
+#include "app/filesafety.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
 
-void Configuration::load(const QString &fileName)
+namespace {
+
+void reportSaveFailure(const QString &fileName, const QString &reason)
+{
+    qDebug().noquote() << QStringLiteral("Cannot save the settings file %1 (%2): the settings of "
+                                         "this run are lost")
+                              .arg(fileName, reason);
+}
+
+} // namespace
+
+void Configuration::load(const QString &fileName, const QString &readFrom)
 {
     this->fileName = fileName;
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    const QString path = readFrom.isEmpty() ? fileName : readFrom;
+    const FileContent file = readRegularFile(path);
+    if (file.status == FileContent::NotRead)
+        qDebug().noquote() << QStringLiteral("Cannot read the settings file %1 (%2): starting "
+                                             "with the defaults")
+                                  .arg(path, file.problem);
+    if (file.status != FileContent::Read)
         return;
-    read(file.readAll());
+    read(file.content);
 }
 
 void Configuration::read(const QByteArray &content)
@@ -54,15 +74,32 @@ void Configuration::save() const
     // Written beside the old file and renamed over it when complete: a full disk or a crash
     // half-way leaves the previous settings as they were. No direct-write fallback: that would
     // truncate the old file first again.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+    // A FIFO, a device or another user's symbolic link is left alone.
+    const QString problem = saveTargetProblem(fileName);
+    if (!problem.isEmpty()) {
+        reportSaveFailure(fileName, problem);
         return;
+    }
+    // The per-user folder is made at the first save.
+    const QString folder = QFileInfo(fileName).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        reportSaveFailure(fileName, QStringLiteral("cannot create the folder %1").arg(folder));
+        return;
+    }
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        reportSaveFailure(fileName, file.errorString());
+        return;
+    }
     const QByteArray content = toJson();
     // Flushed here because commit() in Qt 5.15 ignores a flush that fails, and would rename a
     // cut file over the old one.
     if (file.write(content) != content.size() || !file.flush()) {
+        const QString reason = file.errorString();
         file.cancelWriting();
+        reportSaveFailure(fileName, reason);
         return;
     }
-    file.commit();
+    if (!file.commit())
+        reportSaveFailure(fileName, file.errorString());
 }

@@ -6,8 +6,9 @@
 #include <array>
 
 // The settings kept between runs: the main window's geometry and state (as Base64 text, exactly as
-// stored) and the four channels' active flags. Reading and writing never report failures; a
-// file that cannot be used leaves the values as they were.
+// stored) and the four channels' active flags. Reading and writing never stop the program: a file
+// that cannot be used leaves the values as they were, with one debug line saying why (a missing
+// file, the usual first start, says nothing).
 class Configuration
 {
 public:
@@ -16,10 +17,13 @@ public:
     std::array<bool, 4> active{};
     QString fileName;
 
-    // Records `fileName` for save(), then reads the file if it can.
-    void load(const QString &fileName);
+    // Records `fileName` for save(), then reads the file if it can; `readFrom`, when given, is
+    // read instead (a file an earlier version kept elsewhere). Only a regular file of at most
+    // 1 MiB is read.
+    void load(const QString &fileName, const QString &readFrom = QString());
     // Writes the record to `fileName`, replacing the previous file only once the new one is
-    // complete, so an interrupted or failed write keeps the old settings.
+    // complete, so an interrupted or failed write keeps the old settings. Creates the file's
+    // folder if needed; replaces only a regular file (see saveTargetProblem()).
     void save() const;
 
     // Applies the file content: the text up to its first zero byte, parsed as JSON. Anything

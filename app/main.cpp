@@ -1,11 +1,27 @@
+#include "app/commandline.h"
 #include "app/startup.h"
 
 #include <QApplication>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
     // The program's files sit next to its name as invoked, taken before Qt sees the arguments.
     const QString programName = argc > 0 ? QString::fromLocal8Bit(argv[0]) : QString();
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    switch (ownOption(arguments)) {
+    case OwnOption::Help:
+        std::fputs(helpText(programName).toLocal8Bit().constData(), stdout);
+        return 0;
+    case OwnOption::Version:
+        std::fputs(versionText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case OwnOption::None:
+        break;
+    }
     prepareApplication();
     QApplication application(argc, argv);
     return runPanel(programName);

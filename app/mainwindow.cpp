@@ -44,11 +44,11 @@ MainWindow::~MainWindow()
     channels.reset();
 }
 
-void MainWindow::loadConfiguration(const QString &path)
+void MainWindow::loadConfiguration(const QString &path, const QString &readFrom)
 {
     qDebug().noquote() << "Start using config file" << path;
     try {
-        configuration.load(path);
+        configuration.load(path, readFrom);
     } catch (...) {
         // Start with whatever has been read so far.
     }

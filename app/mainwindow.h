@@ -28,8 +28,9 @@ public:
     explicit MainWindow(const QString &addressFile = QString());
     ~MainWindow() override;
 
-    // Start-up: logs the path, then reads the configuration; failures leave the defaults.
-    void loadConfiguration(const QString &path);
+    // Start-up: logs the path, then reads the configuration (from `readFrom` instead when given,
+    // saving to `path` all the same); failures leave the defaults.
+    void loadConfiguration(const QString &path, const QString &readFrom = QString());
     // Restores geometry and state, and gives each channel its stored active flag.
     void applyConfiguration();
     const Configuration &currentConfiguration() const { return configuration; }

@@ -1,9 +1,10 @@
 #include "startup.h"
 
+#include "app/filelocations.h"
 #include "app/mainwindow.h"
-#include "app/programpath.h"
 
 #include <QApplication>
+#include <QDebug>
 
 void prepareApplication()
 {
@@ -14,8 +15,19 @@ void prepareApplication()
 
 int runPanel(const QString &programName)
 {
-    MainWindow window(channelAddressPath(programName));
-    window.loadConfiguration(configurationPath(programName));
+    const QString userFolder = userConfigurationFolder();
+    const QString addressFile
+        = findChannelAddressFile(programName,
+                                 channelAddressCandidates(programName,
+                                                          userFolder,
+                                                          systemConfigurationFolders()));
+    MainWindow window(addressFile);
+    const ConfigurationFiles settings = configurationFiles(programName, userFolder);
+    if (!settings.readFrom.isEmpty())
+        qDebug().noquote() << QStringLiteral("Reading the settings from %1, where earlier "
+                                             "versions kept them; they are saved to %2")
+                                  .arg(settings.readFrom, settings.path);
+    window.loadConfiguration(settings.path, settings.readFrom);
     window.show();
     window.applyConfiguration();
     return QApplication::exec();

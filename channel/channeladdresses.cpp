@@ -1,7 +1,8 @@
 #include "channeladdresses.h"
 
+#include "app/filesafety.h"
+
 #include <QDebug>
-#include <QFile>
 
 namespace {
 
@@ -135,18 +136,18 @@ ChannelAddressFile parseChannelAddresses(const QByteArray &content, const QStrin
 
 ChannelAddresses loadChannelAddresses(const QString &path)
 {
-    QFile file(path);
-    QByteArray content;
-    if (file.open(QIODevice::ReadOnly))
-        content = file.readAll();
-    // A file that opens but cannot be read (a directory, an I/O error) is as good as missing.
-    if (file.error() != QFileDevice::NoError) {
+    const FileContent file = readRegularFile(path);
+    // A file that cannot be read (a directory, a FIFO, an I/O error) is as good as missing.
+    if (file.status != FileContent::Read) {
+        const QString reason = file.status == FileContent::Missing
+                                   ? QStringLiteral("No such file or directory")
+                                   : file.problem;
         qDebug().noquote() << QStringLiteral("Cannot read the channel address file %1 (%2): no "
                                              "channel has a receiver")
-                                  .arg(path, file.errorString());
+                                  .arg(path, reason);
         return ChannelAddresses{};
     }
-    const ChannelAddressFile parsed = parseChannelAddresses(content, path);
+    const ChannelAddressFile parsed = parseChannelAddresses(file.content, path);
     for (const QString &problem : parsed.problems)
         qDebug().noquote() << problem;
     return parsed.addresses;

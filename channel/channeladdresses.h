@@ -23,5 +23,6 @@ struct ChannelAddressFile
 ChannelAddressFile parseChannelAddresses(const QByteArray &content, const QString &fileName);
 
 // Reads and parses the file at `path`, writing each problem (or the missing file) to the debug
-// log. A missing or unreadable file gives four channels without receiver.
+// log. A missing or unreadable file gives four channels without receiver; so does anything but a
+// regular file of at most 1 MiB (see readRegularFile()).
 ChannelAddresses loadChannelAddresses(const QString &path);
