@@ -74,6 +74,8 @@ class TestResources : public QObject
 
 private slots:
     void wholeCollection();
+    void desktopIcons_data();
+    void desktopIcons();
 };
 
 void TestResources::wholeCollection()
@@ -118,6 +120,46 @@ void TestResources::wholeCollection()
     const QResource inRes(":/res/VORNA.ico");
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(root.data()), int(root.size())),
              QByteArray(reinterpret_cast<const char *>(inRes.data()), int(inRes.size())));
+}
+
+void TestResources::desktopIcons_data()
+{
+    QTest::addColumn<int>("side");
+    for (int side : {16, 24, 32, 48, 64, 128, 256})
+        QTest::newRow(qPrintable(QString::number(side))) << side;
+}
+
+// The installed menu icons are the window icon's artwork, drawn by the same generator: each is
+// as large as its folder says, and those the window icon also holds match it (up to the odd
+// rounding step, which varies with the processor that drew them).
+void TestResources::desktopIcons()
+{
+    QFETCH(int, side);
+    const QString path = QStringLiteral(LUMO_SOURCE_DIR "/res/hicolor/%1x%1/apps/lumo-win.png")
+                             .arg(side);
+    const QImage icon = QImage(path).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QCOMPARE(icon.size(), QSize(side, side));
+    QImageReader reader(":/res/VORNA.ico");
+    QImage drawn;
+    for (int i = 0; i < reader.imageCount() && drawn.isNull(); ++i) {
+        QVERIFY(reader.jumpToImage(i));
+        const QImage image = reader.read();
+        if (image.width() == side)
+            drawn = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+    if (drawn.isNull())
+        return; // a size only the desktop uses
+    int far = 0;
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            const QRgb a = icon.pixel(x, y);
+            const QRgb b = drawn.pixel(x, y);
+            if (qAbs(qRed(a) - qRed(b)) > 3 || qAbs(qGreen(a) - qGreen(b)) > 3
+                || qAbs(qBlue(a) - qBlue(b)) > 3 || qAbs(qAlpha(a) - qAlpha(b)) > 3)
+                ++far;
+        }
+    }
+    QCOMPARE(far, 0);
 }
 
 QTEST_MAIN(TestResources)

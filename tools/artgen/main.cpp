@@ -608,6 +608,16 @@ int main(int argc, char *argv[])
         }
     }
 
+    // The desktop's menu icons, in the layout of the hicolor theme they are installed into.
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const QString folder = QStringLiteral("hicolor/%1x%1/apps").arg(size);
+        const QString path = out.filePath(folder + QStringLiteral("/lumo-win.png"));
+        if (!out.mkpath(folder) || !logo(size).save(path, "PNG")) {
+            std::fprintf(stderr, "artgen: cannot write %s\n", qPrintable(path));
+            ok = false;
+        }
+    }
+
     ok &= writeFile(out.filePath("VORNA.ico"),
                     icoFile({logo(256), logo(48), logo(32), logo(24), logo(16)}));
     const QImage up = render(48, 48, 48, 48, drawArrowUp);
