@@ -1,3 +1,4 @@
+#include "app/version.h"
 #include "sim/signalpipe.h"
 #include "sim/simoptions.h"
 #include "sim/virtualtransmitter.h"

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/version.h"
 #include "channel/channel.h"
 #include "dialogs/about.h"
 #include "dialogs/menudialog.h"
@@ -327,7 +328,7 @@ void TestDialogs::aboutShowsNameVersionAndOnlyOk()
         connect(about, &QDialog::finished, this, [&](int r) { result = r; });
         QCOMPARE(about->windowTitle(), QString("About ZUL"));
         const QString text = about->findChild<QTextBrowser *>()->toPlainText().simplified();
-        QCOMPARE(text, QString("Lumo Win Version: 0.1.2"));
+        QCOMPARE(text, QString("Lumo Win Version: " LUMO_VERSION));
         const QList<QAbstractButton *> buttons = about->findChildren<QAbstractButton *>();
         QCOMPARE(buttons.size(), 1);
         auto *box = about->findChild<QDialogButtonBox *>();
