@@ -76,6 +76,8 @@ void MainWindow::showEvent(QShowEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    windowClosed = true; // and the transmitter is no longer looked for
+    awaitingTransmitter = false;
     closeTransmitter();
     configuration.winGeometry = QString::fromLatin1(saveGeometry().toBase64());
     configuration.winState = QString::fromLatin1(saveState(0).toBase64());

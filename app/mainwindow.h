@@ -35,17 +35,24 @@ public:
     void applyConfiguration();
     const Configuration &currentConfiguration() const { return configuration; }
 
-    // The transmitter link.
+    // The transmitter link. After a lost line the tick looks for the transmitter again about
+    // once a second, by the same rule as at start-up, and takes it back into use.
     bool openTransmitter();
     void closeTransmitter();
     void onReadyRead();
     void onSerialError(QSerialPort *port, QSerialPort::SerialPortError error);
+    // Takes the line out of service, disables the channels' buttons, tells the user once and
+    // starts looking for the transmitter again.
+    void loseTransmitter(const QString &reason);
+    bool awaitsTransmitter() const { return awaitingTransmitter; }
     void onTimerTick();
     void enableChannels(bool flag);
     // Frames received bytes and hands each complete report body to its channel.
     void receiveBytes(const char *data, qsizetype size);
 
     Channel &channel(int index) { return channels->at(index); }
+    // 1 to 4, or 0 for a channel that is not this window's.
+    int channelNumber(const Channel *channel) const;
     QSerialPort *transmitterPort() const { return serialPort; }
     QTimer *tickTimer() const { return timer; }
 
@@ -59,6 +66,10 @@ private slots:
 
 private:
     void dispatchBody(const quint8 *body);
+    // Finds and opens the transmitter by the start-up rule; throws when it cannot.
+    void startTransmitter();
+    void reopenTransmitter();
+    void showLinkError(const QString &text);
 
     Configuration configuration;
     Ui::MainWindow *ui = nullptr;
@@ -69,4 +80,9 @@ private:
     bool initialized = false;
     RxBuffer rxBuffer;
     bool inFrame = false;
+    bool awaitingTransmitter = false; // the line was lost and is looked for again
+    int reopenCountdown = 0;          // ticks until the next look
+    QString reopenFailure;            // why the last look failed, written once
+    bool errorBoxDue = false;         // the lost line's box is queued or open
+    bool windowClosed = false;
 };

@@ -1,6 +1,7 @@
 #include "channel.h"
 
 #include "app/mainwindow.h"
+#include "link/linktrace.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -171,6 +172,7 @@ void Channel::sendTelegram(QSerialPort *port, quint8 command)
     if (!port)
         return;
     const TelegramFrame frame = commandTelegram(address, command);
+    qCDebug(lumoLink).noquote() << describeSent(frame, owner->channelNumber(this));
     port->write(reinterpret_cast<const char *>(frame.data()), qint64(frame.size()));
     port->flush();
 }

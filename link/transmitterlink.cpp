@@ -3,6 +3,8 @@
 #include "app/mainwindow.h"
 
 #include "channel/channel.h"
+#include "link/linktrace.h"
+#include "link/linkwatch.h"
 #include "link/portdiagnostics.h"
 #include "link/transmitterchoice.h"
 
@@ -13,48 +15,36 @@
 #include <algorithm>
 #include <stdexcept>
 
+namespace {
+
+// Ticks between two looks for a transmitter that was lost: about once a second.
+constexpr int ReopenTicks = 10;
+
+// The transmitter could not be found or opened: the text for the user, and a debug line that
+// tells why, when there is more to say.
+class OpenFailure : public std::runtime_error
+{
+public:
+    explicit OpenFailure(const std::string &message, const QString &detail = QString())
+        : std::runtime_error(message)
+        , detail(detail)
+    {}
+    QString detail;
+};
+
+} // namespace
+
 bool MainWindow::openTransmitter()
 {
     closeTransmitter();
     try {
-        // A set LUMO_WIN_PORT names the port directly: pseudo-terminals and some bridges are
-        // never listed with USB ids, and some users want a stable /dev/serial/by-id path.
-        QString portName = qEnvironmentVariable("LUMO_WIN_PORT");
-        if (portName.isEmpty()) {
-            const auto found = chooseTransmitter(describePorts(QSerialPortInfo::availablePorts()));
-            if (!found)
-                throw std::runtime_error(tr("Transmmitter device not found").toStdString());
-            portName = *found;
-        }
-        serialPort = new QSerialPort(this);
-        serialPort->setPortName(portName);
-        serialPort->setBaudRate(QSerialPort::Baud115200);
-        serialPort->setDataBits(QSerialPort::Data8);
-        serialPort->setFlowControl(QSerialPort::NoFlowControl);
-        serialPort->setParity(QSerialPort::NoParity);
-        serialPort->setStopBits(QSerialPort::OneStop);
-        if (!serialPort->open(QIODevice::ReadWrite)) {
-            qDebug().noquote() << describeOpenFailure(portName,
-                                                      serialPort->error(),
-                                                      serialPort->errorString(),
-                                                      deviceGroupOf(portName));
-            throw std::runtime_error("Unable to open serial port ");
-        }
-        serialPort->setTextModeEnabled(false);
-        serialPort->setBreakEnabled(false);
-        inFrame = false;
-        QSerialPort *port = serialPort;
-        connect(
-            port, &QSerialPort::readyRead, port, [this] { onReadyRead(); }, Qt::DirectConnection);
-        connect(
-            port,
-            &QSerialPort::errorOccurred,
-            port,
-            [this, port](QSerialPort::SerialPortError error) { onSerialError(port, error); },
-            Qt::DirectConnection);
-        qDebug() << "Opened serial port";
+        startTransmitter();
+        qCDebug(lumoLink).noquote() << "opened" << serialPort->portName();
         return true;
     } catch (const std::exception &e) {
+        if (const auto *failure = dynamic_cast<const OpenFailure *>(&e);
+            failure && !failure->detail.isEmpty())
+            qDebug().noquote() << failure->detail;
         QMessageBox::critical(this,
                               tr("Error"),
                               QString::fromUtf8(e.what()),
@@ -65,6 +55,46 @@ bool MainWindow::openTransmitter()
     }
 }
 
+void MainWindow::startTransmitter()
+{
+    // A set LUMO_WIN_PORT names the port directly: pseudo-terminals and some bridges are never
+    // listed with USB ids, and some users want a stable /dev/serial/by-id path.
+    QString portName = qEnvironmentVariable("LUMO_WIN_PORT");
+    if (portName.isEmpty()) {
+        const auto found = chooseTransmitter(describePorts(QSerialPortInfo::availablePorts()));
+        if (!found)
+            throw OpenFailure(tr("Transmmitter device not found").toStdString());
+        portName = *found;
+    }
+    serialPort = new QSerialPort(this);
+    serialPort->setPortName(portName);
+    serialPort->setBaudRate(QSerialPort::Baud115200);
+    serialPort->setDataBits(QSerialPort::Data8);
+    serialPort->setFlowControl(QSerialPort::NoFlowControl);
+    serialPort->setParity(QSerialPort::NoParity);
+    serialPort->setStopBits(QSerialPort::OneStop);
+    if (!serialPort->open(QIODevice::ReadWrite)) {
+        throw OpenFailure("Unable to open serial port ",
+                          describeOpenFailure(portName,
+                                              serialPort->error(),
+                                              serialPort->errorString(),
+                                              deviceGroupOf(portName)));
+    }
+    serialPort->setTextModeEnabled(false);
+    serialPort->setBreakEnabled(false);
+    inFrame = false;
+    // The window is the context, so that closeTransmitter() can cut these connections.
+    QSerialPort *port = serialPort;
+    connect(port, &QSerialPort::readyRead, this, &MainWindow::onReadyRead, Qt::DirectConnection);
+    connect(
+        port,
+        &QSerialPort::errorOccurred,
+        this,
+        [this, port](QSerialPort::SerialPortError error) { onSerialError(port, error); },
+        Qt::DirectConnection);
+    qDebug() << "Opened serial port";
+}
+
 void MainWindow::closeTransmitter()
 {
     if (!serialPort)
@@ -72,7 +102,8 @@ void MainWindow::closeTransmitter()
     QSerialPort *port = serialPort;
     serialPort = nullptr;
     port->disconnect(this);
-    port->close();
+    if (port->isOpen())
+        port->close();
     // This may run inside one of the port's own signals: release it once that has returned.
     port->deleteLater();
 }
@@ -95,16 +126,29 @@ void MainWindow::receiveBytes(const char *data, qsizetype size)
 
 void MainWindow::dispatchBody(const quint8 *body)
 {
-    if (body[0] != Telegram::ReportKind)
+    if (body[0] != Telegram::ReportKind) {
+        qCDebug(lumoLink).noquote() << describeReceived(body, 0);
         return;
+    }
     for (Channel &channel : *channels) {
         const ChannelAddress &address = channel.channelAddress();
         if (std::equal(address.begin(), address.end(), body + 1)) {
+            qCDebug(lumoLink).noquote() << describeReceived(body, channelNumber(&channel));
             channel.receiveTelegram(body, Telegram::BodyLength);
             return;
         }
     }
+    qCDebug(lumoLink).noquote() << describeReceived(body, 0);
     qDebug() << "Address not found";
+}
+
+int MainWindow::channelNumber(const Channel *channel) const
+{
+    for (int n = 0; n < 4; ++n) {
+        if (&channels->at(n) == channel)
+            return n + 1;
+    }
+    return 0;
 }
 
 void MainWindow::onSerialError(QSerialPort *port, QSerialPort::SerialPortError error)
@@ -113,20 +157,86 @@ void MainWindow::onSerialError(QSerialPort *port, QSerialPort::SerialPortError e
     // be unwinding its own emission: neither is a failure of the held port.
     if (error == QSerialPort::NoError || port != serialPort)
         return;
-    const QString text = tr("Error reading from serial port: %1").arg(port->errorString());
-    // Take the port out of service before the box opens: a hung-up port keeps signalling errors,
-    // and the box's event loop would otherwise stack a new box for each one.
+    loseTransmitter(port->errorString());
+}
+
+void MainWindow::loseTransmitter(const QString &reason)
+{
+    if (!serialPort)
+        return;
+    qCDebug(lumoLink).noquote() << "lost" << serialPort->portName() + QLatin1Char(':') << reason;
+    // Out of service at once: a hung-up port keeps signalling errors, and the channels must not
+    // write into a line that is gone.
     closeTransmitter();
-    QMessageBox::critical(this, tr("Error"), text, QMessageBox::Ok, QMessageBox::NoButton);
-    for (Channel &channel : *channels)
-        channel.setButtonsEnabled(false);
+    enableChannels(false);
+    awaitingTransmitter = true;
+    reopenCountdown = ReopenTicks;
+    reopenFailure.clear();
+    if (errorBoxDue)
+        return; // one box at a time tells the user
+    errorBoxDue = true;
+    // Shown from the event loop, not from inside the port's signal or the tick that noticed.
+    const QString text = tr("Error reading from serial port: %1").arg(reason);
+    QMetaObject::invokeMethod(
+        this, [this, text] { showLinkError(text); }, Qt::QueuedConnection);
+}
+
+void MainWindow::showLinkError(const QString &text)
+{
+    if (!windowClosed)
+        QMessageBox::critical(this, tr("Error"), text, QMessageBox::Ok, QMessageBox::NoButton);
+    errorBoxDue = false;
+    // The transmitter may have come back while the box was open: then the channels stay usable.
+    if (!serialPort)
+        enableChannels(false);
+}
+
+void MainWindow::reopenTransmitter()
+{
+    QString failure;
+    try {
+        startTransmitter();
+    } catch (const OpenFailure &e) {
+        failure = e.detail.isEmpty() ? QString::fromUtf8(e.what()) : e.detail;
+    } catch (const std::exception &e) {
+        failure = QString::fromUtf8(e.what());
+    }
+    if (!failure.isEmpty()) {
+        closeTransmitter();
+        // One line for each new reason, not one a second.
+        if (failure != reopenFailure)
+            qDebug().noquote() << "Waiting for the transmitter:" << failure.trimmed();
+        reopenFailure = failure;
+        return;
+    }
+    awaitingTransmitter = false;
+    reopenFailure.clear();
+    qCDebug(lumoLink).noquote() << "reopened" << serialPort->portName();
+    // As after start-up: the buttons are free, and every active channel asks its receiver for
+    // the lamp's state on the next tick, as a press of its active button does.
+    enableChannels(true);
+    for (Channel &channel : *channels) {
+        if (channel.isActive())
+            channel.onActivePressed();
+    }
 }
 
 void MainWindow::onTimerTick()
 {
+    // Noticed here, before a channel writes, even when the toolkit reports nothing.
+    if (serialPort) {
+        const QString failure = lineFailure(*serialPort);
+        if (!failure.isEmpty())
+            loseTransmitter(failure);
+    }
     blinkPhase = !blinkPhase;
     for (Channel &channel : *channels)
         channel.tick(serialPort);
+    // After the channels: a reopened line carries the channels' queries from the next tick on.
+    if (awaitingTransmitter && !windowClosed && --reopenCountdown <= 0) {
+        reopenCountdown = ReopenTicks;
+        reopenTransmitter();
+    }
 }
 
 void MainWindow::enableChannels(bool flag)
