@@ -2,6 +2,7 @@
 
 #include "app/filelocations.h"
 #include "app/mainwindow.h"
+#include "app/signalclose.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -22,6 +23,8 @@ int runPanel(const QString &programName)
                                                           userFolder,
                                                           systemConfigurationFolders()));
     MainWindow window(addressFile);
+    // From here on, being ended by the system closes the window as its close button does.
+    SignalClose signalClose(&window);
     const ConfigurationFiles settings = configurationFiles(programName, userFolder);
     if (!settings.readFrom.isEmpty())
         qDebug().noquote() << QStringLiteral("Reading the settings from %1, where earlier "

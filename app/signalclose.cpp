@@ -1,0 +1,86 @@
+#include "signalclose.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QSocketNotifier>
+#include <QWidget>
+
+#include <cerrno>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const int Handled[] = {SIGTERM, SIGINT, SIGHUP};
+int sockets[2] = {-1, -1}; // the handler writes to [0], the event loop reads [1]
+bool caught[NSIG] = {};
+
+extern "C" void onSignal(int number)
+{
+    const int savedErrno = errno;
+    const char byte = char(number);
+    // Non-blocking: when the socket is full, a close is on its way anyway.
+    [[maybe_unused]] const ssize_t written = ::write(sockets[0], &byte, 1);
+    errno = savedErrno;
+}
+
+} // namespace
+
+SignalClose::SignalClose(QWidget *window)
+    : window(window)
+{
+    if (sockets[0] >= 0
+        || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, sockets) != 0)
+        return;
+    notifier = new QSocketNotifier(sockets[1], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &SignalClose::closeWindow);
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int number : Handled) {
+        struct sigaction previous = {};
+        if (::sigaction(number, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
+            continue;
+        if (::sigaction(number, &action, nullptr) == 0)
+            caught[number] = true;
+    }
+}
+
+SignalClose::~SignalClose()
+{
+    if (!notifier)
+        return; // another instance owns the signals
+    // A signal that comes later ends the process the usual way.
+    for (const int number : Handled) {
+        if (caught[number])
+            std::signal(number, SIG_DFL);
+        caught[number] = false;
+    }
+    delete notifier;
+    ::close(sockets[0]);
+    ::close(sockets[1]);
+    sockets[0] = sockets[1] = -1;
+}
+
+void SignalClose::closeWindow()
+{
+    char bytes[16];
+    while (::read(sockets[1], bytes, sizeof bytes) > 0) {
+    }
+    if (!window || closing)
+        return;
+    closing = true;
+    // A dialog or box open over the window would keep it from closing: dismiss each, as its
+    // Cancel or OK button would, then close the window.
+    while (QWidget *modal = QApplication::activeModalWidget()) {
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        if (QApplication::activeModalWidget() == modal)
+            break; // it would not go; closing the window is still worth a try
+    }
+    window->close();
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+class QSocketNotifier;
+class QWidget;
+
+// Makes SIGTERM (logout, shutdown, kill), SIGINT (Ctrl+C in the console) and SIGHUP close the
+// window as its close button does, so the port is released and the settings are saved. The
+// handler only writes the signal's number to a socket pair, which is all a signal handler may
+// safely do; the event loop does the rest. A signal that was ignored when the program started
+// (as nohup ignores SIGHUP) stays ignored. One per process.
+class SignalClose : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SignalClose(QWidget *window);
+    ~SignalClose() override;
+
+private:
+    void closeWindow();
+
+    QPointer<QWidget> window;
+    QSocketNotifier *notifier = nullptr;
+    bool closing = false;
+};
