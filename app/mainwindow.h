@@ -80,6 +80,7 @@ private:
     bool initialized = false;
     RxBuffer rxBuffer;
     bool inFrame = false;
+    QString transmitterName;          // as found or named, for the trace
     bool awaitingTransmitter = false; // the line was lost and is looked for again
     int reopenCountdown = 0;          // ticks until the next look
     QString reopenFailure;            // why the last look failed, written once

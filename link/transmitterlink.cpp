@@ -39,7 +39,7 @@ bool MainWindow::openTransmitter()
     closeTransmitter();
     try {
         startTransmitter();
-        qCDebug(lumoLink).noquote() << "opened" << serialPort->portName();
+        qCDebug(lumoLink).noquote() << "opened" << transmitterName;
         return true;
     } catch (const std::exception &e) {
         if (const auto *failure = dynamic_cast<const OpenFailure *>(&e);
@@ -66,6 +66,7 @@ void MainWindow::startTransmitter()
             throw OpenFailure(tr("Transmmitter device not found").toStdString());
         portName = *found;
     }
+    transmitterName = portName;
     serialPort = new QSerialPort(this);
     serialPort->setPortName(portName);
     serialPort->setBaudRate(QSerialPort::Baud115200);
@@ -164,7 +165,7 @@ void MainWindow::loseTransmitter(const QString &reason)
 {
     if (!serialPort)
         return;
-    qCDebug(lumoLink).noquote() << "lost" << serialPort->portName() + QLatin1Char(':') << reason;
+    qCDebug(lumoLink).noquote() << "lost" << transmitterName + QLatin1Char(':') << reason;
     // Out of service at once: a hung-up port keeps signalling errors, and the channels must not
     // write into a line that is gone.
     closeTransmitter();
@@ -211,7 +212,7 @@ void MainWindow::reopenTransmitter()
     }
     awaitingTransmitter = false;
     reopenFailure.clear();
-    qCDebug(lumoLink).noquote() << "reopened" << serialPort->portName();
+    qCDebug(lumoLink).noquote() << "reopened" << transmitterName;
     // As after start-up: the buttons are free, and every active channel asks its receiver for
     // the lamp's state on the next tick, as a press of its active button does.
     enableChannels(true);

@@ -21,6 +21,9 @@ PtyPeer::PtyPeer()
     ::cfmakeraw(&tio);
     ::tcsetattr(master, TCSANOW, &tio);
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    // Not inherited by a panel started as a child process, or hangUp() would hang nothing up.
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave, F_SETFD, FD_CLOEXEC);
     path = QString::fromLocal8Bit(name);
     // The slave stays open here too, so the line does not hang up between the program's opens.
 }
