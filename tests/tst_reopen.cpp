@@ -5,9 +5,7 @@
 #include "app/mainwindow.h"
 #include "channel/channel.h"
 #include "link/linktrace.h"
-#include "support/boxdismisser.h"
-#include "support/ptypeer.h"
-#include "support/testpanel.h"
+#include "support/panelfixture.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -51,7 +49,8 @@ private slots:
     void traceFollowsTheLine();
 
 private:
-    PtyPeer &peer() { return *peers.back(); }
+    PtyPeer &peer() { return *line; }
+    // A new line for the transmitter, named where the panel looks for it.
     void plugIn();
     bool buttonsEnabled(bool expected) const;
     // Loses the line (the far end hangs up) and checks the immediate reaction.
@@ -60,39 +59,41 @@ private:
     // active channels' queries come first on it, and their answers free the buttons.
     void bringBack();
 
-    QTemporaryDir dir;
-    std::vector<std::unique_ptr<PtyPeer>> peers;
-    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<PanelFixture> panel;
+    std::vector<std::unique_ptr<PtyPeer>> newLines;
+    PtyPeer *line = nullptr;
+    MainWindow *window = nullptr;
     QList<int> active;
 };
 
 void TestReopen::init()
 {
-    plugIn();
-    window.reset(openPanel(dir.path(), "12 34 56\nA0 A1 A2\n"));
+    panel = std::make_unique<PanelFixture>();
+    line = &panel->peer;
+    window = panel->open("12 34 56\nA0 A1 A2\n");
     QVERIFY(window);
 }
 
 void TestReopen::cleanup()
 {
-    window.reset();
-    peers.clear();
+    panel.reset();
+    newLines.clear();
     QLoggingCategory::setFilterRules(QString());
 }
 
 void TestReopen::plugIn()
 {
-    peers.push_back(std::make_unique<PtyPeer>());
-    QVERIFY(peer().isOpen());
-    peer().useAsTransmitter();
+    newLines.push_back(std::make_unique<PtyPeer>());
+    line = newLines.back().get();
+    QVERIFY(line->isOpen());
+    line->useAsTransmitter();
 }
 
 bool TestReopen::buttonsEnabled(bool expected) const
 {
     for (int n = 1; n <= 2; ++n) {
-        for (const char *kind : {"activeButton_%1", "lampButton_%1"}) {
-            auto *button = window->findChild<QPushButton *>(QString::fromLatin1(kind).arg(n));
-            if (button->isEnabled() != expected)
+        for (const char *kind : {"activeButton", "lampButton"}) {
+            if (panel->button(kind, n)->isEnabled() != expected)
                 return false;
         }
     }
@@ -153,10 +154,8 @@ void TestReopen::backInAnyOrder()
     QFETCH(QString, afterwards);
     QFETCH(QList<int>, activeChannels);
     active = activeChannels;
-    for (int n : active) {
-        window->channel(n).onActivePressed();
-        window->receiveBytes(reportBytes(Addresses[n], Telegram::LampOff).constData(), 8);
-    }
+    for (int n : active)
+        panel->confirmChannel(n, Telegram::LampOff);
     QVERIFY(buttonsEnabled(true));
 
     auto run = [this](const QString &events) {
@@ -200,8 +199,8 @@ void TestReopen::lostLineNoticedWithoutAReport()
 {
     // Newer Qt reports nothing when a line hangs up; here the toolkit's reports reach nobody.
     QSerialPort *port = window->transmitterPort();
-    QVERIFY(QObject::disconnect(port, &QSerialPort::errorOccurred, window.get(), nullptr));
-    BoxDismisser boxes;
+    QVERIFY(QObject::disconnect(port, &QSerialPort::errorOccurred, window, nullptr));
+    BoxDismisser &boxes = panel->boxes();
     peer().hangUp();
     QTest::qWait(100);
     QCOMPARE(window->transmitterPort(), port);
@@ -217,18 +216,18 @@ void TestReopen::releasedPortKeepsNoConnection()
     QPointer<QSerialPort> port = window->transmitterPort();
     window->closeTransmitter();
     QVERIFY(port); // released later, it may be inside its own signal
-    QVERIFY(!QObject::disconnect(port, nullptr, window.get(), nullptr));
+    QVERIFY(!QObject::disconnect(port, nullptr, window, nullptr));
     QTRY_VERIFY(port.isNull());
 }
 
 void TestReopen::failedLooksAreQuiet()
 {
-    BoxDismisser boxes;
+    BoxDismisser &boxes = panel->boxes();
     lose();
     QTRY_COMPARE(boxes.seen.size(), 1);
-    DebugLog log;
+    QStringList &log = panel->log();
     auto waitingLines = [&log] {
-        return log.lines.filter(QRegularExpression("^Waiting for the transmitter: ")).size();
+        return log.filter(QRegularExpression("^Waiting for the transmitter: ")).size();
     };
     for (int tick = 0; tick < 4 * TicksPerLook; ++tick)
         window->onTimerTick();
@@ -237,10 +236,10 @@ void TestReopen::failedLooksAreQuiet()
     for (int tick = 0; tick < 3 * TicksPerLook; ++tick)
         window->onTimerTick();
     QCOMPARE(waitingLines(), 2);
-    QVERIFY(log.lines.last().endsWith("Transmmitter device not found"));
+    QVERIFY(log.last().endsWith("Transmmitter device not found"));
     QVERIFY(buttonsEnabled(false));
     bringBack();
-    QCOMPARE(log.lines.count("Opened serial port"), 1);
+    QCOMPARE(log.count("Opened serial port"), 1);
     QCOMPARE(waitingLines(), 2);
     QCOMPARE(boxes.seen.size(), 1);
 }
@@ -299,17 +298,17 @@ void TestReopen::traceFollowsTheLine()
     QVERIFY(!lumoLink().isDebugEnabled());
     if (on)
         QLoggingCategory::setFilterRules("lumo.link.debug=true");
-    BoxDismisser boxes;
-    DebugLog log;
-    window.reset(); // opened again with the log listening
-    window.reset(openPanel(dir.path(), "12 34 56\nA0 A1 A2\n"));
+    BoxDismisser &boxes = panel->boxes();
+    QStringList &log = panel->log();
+    window = panel->open("12 34 56\nA0 A1 A2\n"); // again, with the log listening
+    QVERIFY(window);
     const QString first = peer().slavePath();
     active = {1};
     window->channel(1).onActivePressed();
     window->onTimerTick();
     QCOMPARE(peer().read(8), query(Second));
     peer().write(reportBytes(Second, Telegram::LampOn) + reportBytes({1, 2, 3}, Telegram::LampOn));
-    QTRY_VERIFY(log.lines.contains("Address not found"));
+    QTRY_VERIFY(log.contains("Address not found"));
     lose();
     QTRY_COMPARE(boxes.seen.size(), 1);
     bringBack();
@@ -326,9 +325,9 @@ void TestReopen::traceFollowsTheLine()
     };
     const QStringList designed{"Opened serial port", "Address not found"};
     QStringList trace;
-    for (const QString &line : log.lines) {
-        if (!designed.contains(line) && !line.startsWith("Waiting for the transmitter: "))
-            trace << line;
+    for (const QString &text : log) {
+        if (!designed.contains(text) && !text.startsWith("Waiting for the transmitter: "))
+            trace << text;
     }
     QCOMPARE(trace, on ? expected : QStringList());
 }
