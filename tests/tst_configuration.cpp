@@ -310,8 +310,14 @@ void TestConfiguration::failedSaveKeepsPreviousFile()
             const rlimit limit{rlim_t(sizeLimit), rlim_t(sizeLimit)};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
+        // A failed save says so in one debug line naming the file; a good one says nothing.
+        DebugLog log;
         next.save();
-        _exit(0);
+        const bool told = replaced ? log.lines.isEmpty()
+                                   : log.lines.size() == 1
+                                         && log.lines.first().startsWith(
+                                             "Cannot save the settings file " + path + " (");
+        _exit(told ? 0 : 3);
     }
     QVERIFY(pid > 0);
     int status = 0;
