@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -34,6 +35,21 @@ QStringList systemConfigurationFolders()
     return folders;
 }
 
+// Whether a new file can be made in `folder`.
+bool folderTakesNewFile(const QString &folder)
+{
+#ifdef Q_OS_WIN
+    // Windows' access rights are not in the read-only attribute that QFileInfo looks at
+    // (C:\Program Files has none): try it.
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("lumo-win-XXXXXX.tmp")));
+    return probe.open();
+#else
+    // access(2), which also knows a read-only mount.
+    const QFileInfo info(folder);
+    return info.isDir() && info.isWritable();
+#endif
+}
+
 bool pathIsTaken(const QString &path)
 {
     const QFileInfo info(path);
@@ -44,8 +60,8 @@ ConfigurationFiles configurationFiles(const QString &programName, const QString 
 {
     ConfigurationFiles files;
     const QString beside = configurationPath(programName);
-    const QFileInfo folder(QFileInfo(beside).absolutePath());
-    const bool besideUsable = pathIsTaken(beside) || (folder.isDir() && folder.isWritable());
+    const bool besideUsable = pathIsTaken(beside)
+                              || folderTakesNewFile(QFileInfo(beside).absolutePath());
     files.path = besideUsable ? beside : inFolder(userFolder, QStringLiteral("lumo-win.cnf"));
     const QString earlier = earlierProgramFilePath(programName, QStringLiteral(".cnf"));
     if (!pathIsTaken(files.path) && earlier != beside && pathIsTaken(earlier))
