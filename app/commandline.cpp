@@ -1,5 +1,7 @@
 #include "commandline.h"
 
+#include "app/version.h"
+
 #include <QFileInfo>
 
 OwnOption ownOption(const QStringList &arguments)
@@ -44,5 +46,5 @@ QString helpText(const QString &programName)
 
 QString versionText()
 {
-    return QStringLiteral("lumo-win " LUMO_WIN_VERSION "\n");
+    return QStringLiteral("lumo-win " LUMO_VERSION "\n");
 }

@@ -1,5 +1,6 @@
 #include "app/filelocations.h"
 #include "app/programpath.h"
+#include "app/version.h"
 #include "support/testpanel.h"
 
 #include <QDir>
@@ -197,7 +198,7 @@ void TestFileLocations::ownOptions_data()
     QTest::newRow("--help") << QStringList{"--help"} << "Usage: lumo-win [Qt options]";
     QTest::newRow("-h after a Qt option")
         << QStringList{"-style", "fusion", "-h"} << "Usage: lumo-win [Qt options]";
-    QTest::newRow("--version") << QStringList{"--version"} << "lumo-win " LUMO_TEST_VERSION;
+    QTest::newRow("--version") << QStringList{"--version"} << "lumo-win " LUMO_VERSION;
 }
 
 void TestFileLocations::ownOptions()
