@@ -44,16 +44,9 @@ start_xvfb() {
     export QT_XCB_GL_INTEGRATION=none
 }
 
-# Starts lumo-sim (path `simulator`) with the trace in $work/trace, writing the address file
-# `channels`; further arguments go to it. Sets `port`.
-start_simulator() {
-    local channels=$1
-    shift
-    "$simulator" --trace --channels-file "$channels" "$@" >"$work/trace" &
-    pids+=($!)
-    wait_for 10 "the simulator's port" grep -q '^/dev/' "$work/trace"
-    port=$(head -n1 "$work/trace")
-}
+# start_simulator comes from the scripts' library.
+# shellcheck source=scripts/lib.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib.sh"
 
 # The id of the first visible window whose title matches `pattern`.
 visible_window() {

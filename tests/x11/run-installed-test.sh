@@ -59,7 +59,8 @@ mkdir -p "$XDG_CONFIG_HOME/lumo-win"
 unset QT_QPA_PLATFORM LUMO_WIN_PORT
 export QT_LOGGING_RULES="default.debug=true"
 start_xvfb
-start_simulator "$XDG_CONFIG_HOME/lumo-win/lumo-win.channels" --delay 50
+start_simulator "$work/trace" "$XDG_CONFIG_HOME/lumo-win/lumo-win.channels" --delay 50 \
+    || fail "lumo-sim did not start"
 address=$(grep -v '^#' "$XDG_CONFIG_HOME/lumo-win/lumo-win.channels" | sed -n 2p)
 
 # Started by its absolute path, as the desktop entry does.

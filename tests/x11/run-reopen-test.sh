@@ -31,11 +31,8 @@ fail() {
 
 # Starts a lumo-sim with its trace in $work/NAME. Sets `port` and `sim`.
 start_line() {
-    "$simulator" --trace --delay 50 --channels-file "$work/lumo-win.channels" >"$work/$1" &
-    sim=$!
-    pids+=("$sim")
-    wait_for 10 "the simulator's port ($1)" grep -q '^/dev/' "$work/$1"
-    port=$(head -n1 "$work/$1")
+    start_simulator "$work/$1" "$work/lumo-win.channels" --delay 50 \
+        || fail "lumo-sim did not start ($1)"
 }
 
 now() {

@@ -39,7 +39,7 @@ cp "$panel_program" "$work/lumo-win"
 unset LUMO_WIN_PORT
 
 echo "x11 test: clicks against the simulator on $DISPLAY"
-start_simulator "$work/lumo-win.channels" --delay 50
+start_simulator "$work/trace" "$work/lumo-win.channels" --delay 50 || fail "lumo-sim did not start"
 # Channel 2's receiver, from the file the panel reads.
 address=$(grep -v '^#' "$work/lumo-win.channels" | sed -n 2p)
 
