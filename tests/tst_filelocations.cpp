@@ -1,3 +1,4 @@
+#include "app/configuration.h"
 #include "app/filelocations.h"
 #include "app/programpath.h"
 #include "app/version.h"
@@ -24,6 +25,7 @@ private slots:
     void xdgFolders();
     void settingsFile_data();
     void settingsFile();
+    void earlierSettingsMoveOnce();
     void addressCandidates();
     void addressFileFound_data();
     void addressFileFound();
@@ -131,6 +133,38 @@ void TestFileLocations::settingsFile()
     };
     QTEST(local(found.path), "path");
     QTEST(local(found.readFrom), "readFrom");
+}
+
+// D:\release.2\panel kept D:\release.cnf: read once, saved under the new name, and from then
+// on the new file is the one.
+void TestFileLocations::earlierSettingsMoveOnce()
+{
+    QTemporaryDir scratch;
+    const QDir root(scratch.path());
+    root.mkpath("release.2");
+    Configuration stored;
+    stored.fileName = root.filePath("release.cnf");
+    stored.active = {true, false, false, true};
+    stored.save();
+    const QByteArray earlierBytes = stored.toJson();
+    const QString program = root.filePath("release.2/panel");
+
+    const ConfigurationFiles first = configurationFiles(program, root.filePath("user"));
+    Configuration configuration;
+    configuration.load(first.path, first.readFrom);
+    QCOMPARE(configuration.active, stored.active);
+    configuration.active[1] = true;
+    configuration.save();
+
+    const ConfigurationFiles next = configurationFiles(program, root.filePath("user"));
+    QCOMPARE(next.path, root.filePath("release.2/panel.cnf"));
+    QCOMPARE(next.readFrom, QString());
+    Configuration reread;
+    reread.load(next.path);
+    QCOMPARE(reread.active, configuration.active);
+    QFile earlier(root.filePath("release.cnf"));
+    QVERIFY(earlier.open(QIODevice::ReadOnly));
+    QCOMPARE(earlier.readAll(), earlierBytes); // left for an older version still in use
 }
 
 void TestFileLocations::addressCandidates()
