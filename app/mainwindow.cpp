@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/panelaccessibility.h"
 #include "channel/channel.h"
 #include "channel/channeladdresses.h"
 #include "dialogs/about.h"
@@ -17,6 +18,7 @@ MainWindow::MainWindow(const QString &addressFile)
     , ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
+    new PanelAccessibility(this);
 
     const ChannelAddresses addresses = addressFile.isEmpty() ? ChannelAddresses{}
                                                              : loadChannelAddresses(addressFile);

@@ -1,6 +1,7 @@
 #include "channel.h"
 
 #include "app/mainwindow.h"
+#include "channel/channelwords.h"
 #include "link/linktrace.h"
 
 #include <QCoreApplication>
@@ -43,6 +44,15 @@ ChannelAddress copyAddress(const quint8 *bytes)
 {
     return ChannelAddress{bytes[0], bytes[1], bytes[2]};
 }
+
+void describeWidget(QWidget *widget, const QString &words)
+{
+    // Qt tells assistive technology about every call, so only a change is set.
+    if (widget->accessibleDescription() == words)
+        return;
+    widget->setAccessibleDescription(words);
+    widget->setToolTip(words);
+}
 } // namespace
 
 Channel::Channel(MainWindow *owner,
@@ -61,6 +71,16 @@ Channel::Channel(MainWindow *owner,
     // The action happens when the button goes down, not when it is released.
     connect(activeButton, &QPushButton::pressed, this, &Channel::onActivePressed);
     connect(lampButton, &QPushButton::pressed, this, &Channel::onLampPressed);
+    describe();
+}
+
+void Channel::describe()
+{
+    const ChannelWords words = channelWords(
+        {hasReceiver(address), active, operation != Confirmed, lampOn, switchShowsOn});
+    describeWidget(lampLed, words.lamp);
+    describeWidget(lampButton, words.lampSwitch);
+    describeWidget(activeButton, words.active);
 }
 
 void Channel::showActiveImage(const char *path)
@@ -70,6 +90,7 @@ void Channel::showActiveImage(const char *path)
 
 void Channel::showLampSwitch(bool on)
 {
+    switchShowsOn = on;
     lampButton->setIcon(imageFromResource<QIcon>(on ? SwitchOnImage : SwitchOffImage));
 }
 
@@ -102,6 +123,7 @@ void Channel::setActive(bool flag)
     if (!hasReceiver(address)) {
         active = false;
         showActiveImage(ActiveBlack);
+        describe();
         return;
     }
     active = flag;
@@ -117,6 +139,7 @@ void Channel::setActive(bool flag)
         showLampSwitch(false);
         showIndicator(false);
     }
+    describe();
 }
 
 void Channel::setButtonsEnabled(bool flag)
@@ -212,5 +235,6 @@ void Channel::receiveTelegram(const quint8 *body, unsigned length)
     showLampSwitch(lampOn);
     countdown = CountdownReload;
     retries = RetriesReload;
+    describe();
     owner->enableChannels(true);
 }

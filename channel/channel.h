@@ -51,6 +51,8 @@ private:
     void showActiveImage(const char *path);
     void showLampSwitch(bool on);
     void showIndicator(bool lit);
+    // Puts what the widgets show into words for assistive technology and tool tips.
+    void describe();
 
     const ChannelAddress address;
     MainWindow *const owner;
@@ -60,6 +62,7 @@ private:
     bool active = false;
     bool enabled = true;
     bool lampOn = false;
+    bool switchShowsOn = false;
     Operation operation = Query;
     qint32 countdown = 0;
     qint32 retries = 0;

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QObject>
+
+class QMainWindow;
+
+// Names the fifteen image-only widgets of the main window for assistive technology, and gives
+// the top bar and exit buttons their tool tips; the channels describe their own widgets' state.
+class PanelAccessibility : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PanelAccessibility(QMainWindow *window);
+};
