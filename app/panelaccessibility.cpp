@@ -1,5 +1,9 @@
 #include "panelaccessibility.h"
 
+#include "app/focuskeeper.h"
+#include "app/focusmark.h"
+
+#include <QHash>
 #include <QMainWindow>
 #include <QWidget>
 
@@ -24,9 +28,16 @@ PanelAccessibility::PanelAccessibility(QMainWindow *window)
     auto find = [window](const QString &objectName) {
         return window->findChild<QWidget *>(objectName);
     };
+    QList<QWidget *> marked;
+    for (const char *objectName : {"sideButton", "vornaButton", "exitButton"}) {
+        if (QWidget *widget = find(objectName))
+            marked << widget;
+    }
     name(find("sideButton"), tr("Menu"), tr("Opens the menu"));
     name(find("vornaButton"), tr("About"), tr("Shows the program's name and version"));
     name(find("exitButton"), tr("Exit"), tr("Closes the panel"));
+
+    QHash<QWidget *, QWidget *> indicatorOf;
     for (int n = 1; n <= 4; ++n) {
         const QString suffix = QString("_%1").arg(n);
         QWidget *indicator = find("lampLED" + suffix);
@@ -37,5 +48,11 @@ PanelAccessibility::PanelAccessibility(QMainWindow *window)
         name(indicator, tr("Channel %1 lamp").arg(n));
         name(lampSwitch, tr("Channel %1 lamp switch").arg(n));
         name(activeButton, tr("Channel %1 active").arg(n));
+        indicatorOf.insert(lampSwitch, indicator);
+        indicatorOf.insert(activeButton, indicator);
+        marked << indicator << lampSwitch << activeButton;
     }
+    new FocusKeeper(window, indicatorOf);
+    if (window->centralWidget())
+        new FocusMark(window->centralWidget(), marked);
 }

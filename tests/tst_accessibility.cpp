@@ -55,6 +55,25 @@ void listen(QAccessibleEvent *event)
     }
 }
 
+QStringList heardOnly(const QString &prefix)
+{
+    QStringList result;
+    for (const QString &line : std::as_const(heard))
+        if (line.startsWith(prefix))
+            result << line;
+    return result;
+}
+
+QString description(QWidget *widget)
+{
+    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Description);
+}
+
+QImage look(QWidget *widget)
+{
+    return widget->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
 } // namespace
 
 class TestAccessibility : public QObject
@@ -69,6 +88,8 @@ private slots:
     void wordsFollowTheState();
     void everyWidgetIsNamed_data();
     void everyWidgetIsNamed();
+    void keyboardAloneRunsAWholeCycle();
+    void focusIsMarkedOnlyForTheKeyboard();
 
 private:
     QWidget *widget(const QString &objectName) const
@@ -223,6 +244,108 @@ void TestAccessibility::everyWidgetIsNamed()
         QCOMPARE(said, description);
         QCOMPARE(w->toolTip(), description);
     }
+}
+
+void TestAccessibility::keyboardAloneRunsAWholeCycle()
+{
+    if (!QAccessible::isActive())
+        QSKIP("Qt's private headers are needed to switch accessibility on offscreen");
+    QLabel *lamp = window->findChild<QLabel *>("lampLED_1");
+    QCOMPARE(description(lamp), "Lamp off");
+
+    // Activate: the query goes out on the next tick, the report of a lamp that is off confirms.
+    QVERIFY(tabTo("activeButton_1"));
+    heard.clear();
+    key(Qt::Key_Space);
+    QCOMPARE(heardOnly("activeButton_1:"), QStringList{"activeButton_1: In use"});
+    QCOMPARE(heardOnly("lampLED_1:"), QStringList{"lampLED_1: Waiting for the receiver"});
+    QVERIFY(heard.contains("activeButton_1 disabled"));
+    QVERIFY(heard.contains("lampButton_4 disabled"));
+    // The focus waits on the column's indicator, where another Space does nothing.
+    QCOMPARE(focused(), "lampLED_1");
+    key(Qt::Key_Space);
+    QVERIFY(window->isVisible());
+    window->onTimerTick();
+    QCOMPARE(peer->read(8), frameBytes(commandTelegram(Channel1, Telegram::ReportState)));
+    heard.clear();
+    for (int tick = 0; tick < 20; ++tick) // the indicator blinks; its words stay
+        window->onTimerTick();
+    QCOMPARE(heard, QStringList());
+    peer->write(reportBytes(Channel1, 0));
+    QTRY_COMPARE(description(lamp), "Lamp off");
+    QCOMPARE(heardOnly("lampLED_1:"), QStringList{"lampLED_1: Lamp off"});
+    QCOMPARE(focused(), "activeButton_1");
+
+    // Lamp on: the switch says so as soon as the key goes down, the indicator once reported.
+    heard.clear();
+    key(Qt::Key_Tab, Qt::ShiftModifier);
+    QCOMPARE(focused(), "lampButton_1");
+    QTest::keyPress(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(description(widget("lampButton_1")), "Switched on");
+    QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(heardOnly("lampButton_1:"), QStringList{"lampButton_1: Switched on"});
+    QCOMPARE(heardOnly("lampLED_1:"), QStringList{"lampLED_1: Waiting for the receiver"});
+    window->onTimerTick();
+    QCOMPARE(peer->read(8), frameBytes(commandTelegram(Channel1, Telegram::LampOn)));
+    peer->write(reportBytes(Channel1, 1));
+    QTRY_COMPARE(description(lamp), "Lamp on");
+    QCOMPARE(lamp->toolTip(), "Lamp on");
+    QCOMPARE(focused(), "lampButton_1");
+    QVERIFY(heard.contains("lampButton_1 enabled"));
+
+    // Ask again and get no answer: after three tries the channel gives up.
+    key(Qt::Key_Tab);
+    QCOMPARE(focused(), "activeButton_1");
+    heard.clear();
+    key(Qt::Key_Space);
+    QCOMPARE(heardOnly("lampLED_1:"), QStringList{"lampLED_1: Waiting for the receiver"});
+    QCOMPARE(heardOnly("activeButton_1:"), QStringList()); // still in use
+    for (int tick = 1; tick < 154; ++tick)
+        window->onTimerTick();
+    QCOMPARE(description(widget("activeButton_1")), "In use");
+    window->onTimerTick();
+    QCOMPARE(heardOnly("lampLED_1:"),
+             (QStringList{"lampLED_1: Waiting for the receiver", "lampLED_1: Lamp off"}));
+    QCOMPARE(heardOnly("lampButton_1:"), QStringList{"lampButton_1: Switched off"});
+    QCOMPARE(heardOnly("activeButton_1:"), QStringList{"activeButton_1: Not in use"});
+    QCOMPARE(focused(), "activeButton_1");
+    QCOMPARE(heardOnly("name "), QStringList());
+
+    // A user who moves on while the channels are locked keeps the place chosen.
+    key(Qt::Key_Space);
+    QCOMPARE(focused(), "lampLED_1");
+    key(Qt::Key_Tab);
+    QCOMPARE(focused(), "exitButton");
+    window->onTimerTick();
+    peer->write(reportBytes(Channel1, 1));
+    QTRY_COMPARE(description(lamp), "Lamp on");
+    QCOMPARE(focused(), "exitButton");
+}
+
+void TestAccessibility::focusIsMarkedOnlyForTheKeyboard()
+{
+    // The window took the focus without a key: it looks as designed.
+    QWidget *side = widget("sideButton");
+    QCOMPARE(focused(), "sideButton");
+    const QImage sideFocused = look(side);
+    QWidget *lampSwitch = widget("lampButton_2");
+    const QImage plain = look(lampSwitch);
+
+    QVERIFY(tabTo("lampButton_2"));
+    QCOMPARE(look(side), sideFocused); // no mark left behind
+    const QImage marked = look(lampSwitch);
+    QCOMPARE(marked.size(), plain.size());
+    QVERIFY(marked != plain);
+    // The mark is a frame along the edges; the image inside stays whole.
+    const QRect inside = plain.rect().adjusted(4, 4, -4, -4);
+    QCOMPARE(marked.copy(inside), plain.copy(inside));
+
+    // A mouse press anywhere in the window puts the mark away; the next key brings it back.
+    QTest::mouseClick(window->centralWidget(), Qt::LeftButton, {}, QPoint(2, 2));
+    QCOMPARE(focused(), "lampButton_2");
+    QCOMPARE(look(lampSwitch), plain);
+    key(Qt::Key_Shift);
+    QCOMPARE(look(lampSwitch), marked);
 }
 
 QTEST_MAIN(TestAccessibility)
