@@ -1,13 +1,10 @@
 #include "app/mainwindow.h"
 #include "channel/channelwords.h"
-#include "support/ptypeer.h"
-#include "support/testpanel.h"
+#include "support/panelfixture.h"
 
 #include <QAccessible>
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 // The offscreen platform has no screen reader that would switch accessibility on; Qt's own
@@ -92,10 +89,7 @@ private slots:
     void focusIsMarkedOnlyForTheKeyboard();
 
 private:
-    QWidget *widget(const QString &objectName) const
-    {
-        return window->findChild<QWidget *>(objectName);
-    }
+    QWidget *widget(const QString &objectName) const { return panel->find(objectName); }
     QString focused() const
     {
         return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : "none";
@@ -106,8 +100,7 @@ private:
         QTest::keyClick(QApplication::focusWidget(), key, modifiers);
     }
 
-    QTemporaryDir dir;
-    PtyPeer *peer = nullptr;
+    std::unique_ptr<PanelFixture> panel;
     MainWindow *window = nullptr;
 };
 
@@ -123,13 +116,10 @@ void TestAccessibility::initTestCase()
 
 void TestAccessibility::init()
 {
-    peer = new PtyPeer;
-    QVERIFY(peer->isOpen());
-    peer->useAsTransmitter();
-    window = openPanel(dir.path(), AddressFile);
+    panel.reset(new PanelFixture);
+    window = panel->open(AddressFile);
     QVERIFY(window);
-    window->show();
-    window->tickTimer()->stop(); // ticks come from the test
+    QVERIFY(panel->show());
     QApplication::setActiveWindow(window);
     QVERIFY(QTest::qWaitForWindowActive(window));
     heard.clear();
@@ -137,10 +127,8 @@ void TestAccessibility::init()
 
 void TestAccessibility::cleanup()
 {
-    delete window;
+    panel.reset();
     window = nullptr;
-    delete peer;
-    peer = nullptr;
 }
 
 bool TestAccessibility::tabTo(const QString &objectName)
@@ -250,7 +238,7 @@ void TestAccessibility::keyboardAloneRunsAWholeCycle()
 {
     if (!QAccessible::isActive())
         QSKIP("Qt's private headers are needed to switch accessibility on offscreen");
-    QLabel *lamp = window->findChild<QLabel *>("lampLED_1");
+    QLabel *lamp = panel->indicator(1);
     QCOMPARE(description(lamp), "Lamp off");
 
     // Activate: the query goes out on the next tick, the report of a lamp that is off confirms.
@@ -266,12 +254,12 @@ void TestAccessibility::keyboardAloneRunsAWholeCycle()
     key(Qt::Key_Space);
     QVERIFY(window->isVisible());
     window->onTimerTick();
-    QCOMPARE(peer->read(8), frameBytes(commandTelegram(Channel1, Telegram::ReportState)));
+    QCOMPARE(panel->peer.read(8), frameBytes(commandTelegram(Channel1, Telegram::ReportState)));
     heard.clear();
     for (int tick = 0; tick < 20; ++tick) // the indicator blinks; its words stay
         window->onTimerTick();
     QCOMPARE(heard, QStringList());
-    peer->write(reportBytes(Channel1, 0));
+    panel->peer.write(reportBytes(Channel1, 0));
     QTRY_COMPARE(description(lamp), "Lamp off");
     QCOMPARE(heardOnly("lampLED_1:"), QStringList{"lampLED_1: Lamp off"});
     QCOMPARE(focused(), "activeButton_1");
@@ -286,8 +274,8 @@ void TestAccessibility::keyboardAloneRunsAWholeCycle()
     QCOMPARE(heardOnly("lampButton_1:"), QStringList{"lampButton_1: Switched on"});
     QCOMPARE(heardOnly("lampLED_1:"), QStringList{"lampLED_1: Waiting for the receiver"});
     window->onTimerTick();
-    QCOMPARE(peer->read(8), frameBytes(commandTelegram(Channel1, Telegram::LampOn)));
-    peer->write(reportBytes(Channel1, 1));
+    QCOMPARE(panel->peer.read(8), frameBytes(commandTelegram(Channel1, Telegram::LampOn)));
+    panel->peer.write(reportBytes(Channel1, 1));
     QTRY_COMPARE(description(lamp), "Lamp on");
     QCOMPARE(lamp->toolTip(), "Lamp on");
     QCOMPARE(focused(), "lampButton_1");
@@ -317,7 +305,7 @@ void TestAccessibility::keyboardAloneRunsAWholeCycle()
     key(Qt::Key_Tab);
     QCOMPARE(focused(), "exitButton");
     window->onTimerTick();
-    peer->write(reportBytes(Channel1, 1));
+    panel->peer.write(reportBytes(Channel1, 1));
     QTRY_COMPARE(description(lamp), "Lamp on");
     QCOMPARE(focused(), "exitButton");
 }
