@@ -39,7 +39,8 @@ bool MainWindow::openTransmitter()
     closeTransmitter();
     try {
         startTransmitter();
-        qCDebug(lumoLink).noquote() << "opened" << transmitterName;
+        // The name quoted, so that control characters in it cannot forge trace lines.
+        qCDebug(lumoLink) << "opened" << transmitterName;
         return true;
     } catch (const std::exception &e) {
         if (const auto *failure = dynamic_cast<const OpenFailure *>(&e);
@@ -165,7 +166,7 @@ void MainWindow::loseTransmitter(const QString &reason)
 {
     if (!serialPort)
         return;
-    qCDebug(lumoLink).noquote() << "lost" << transmitterName + QLatin1Char(':') << reason;
+    qCDebug(lumoLink).nospace() << "lost " << transmitterName << ": " << qUtf8Printable(reason);
     // Out of service at once: a hung-up port keeps signalling errors, and the channels must not
     // write into a line that is gone.
     closeTransmitter();
@@ -212,7 +213,7 @@ void MainWindow::reopenTransmitter()
     }
     awaitingTransmitter = false;
     reopenFailure.clear();
-    qCDebug(lumoLink).noquote() << "reopened" << transmitterName;
+    qCDebug(lumoLink) << "reopened" << transmitterName;
     // As after start-up: the buttons are free, and every active channel asks its receiver for
     // the lamp's state on the next tick, as a press of its active button does.
     enableChannels(true);

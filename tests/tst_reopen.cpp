@@ -314,12 +314,12 @@ void TestReopen::traceFollowsTheLine()
     bringBack();
 
     const QStringList expected{
-        "opened " + first,
+        "opened \"" + first + '"',
         "sent     02 05 A0 A1 A2 02 BF 03  channel 2: report the lamp's state",
         "received 02 85 A0 A1 A2 01 A7 03  channel 2: lamp on",
         "received 02 85 01 02 03 01 D9 03  no channel has this address: lamp on",
-        "lost " + first + ": Input/output error",
-        "reopened " + peer().slavePath(),
+        "lost \"" + first + "\": Input/output error",
+        "reopened \"" + peer().slavePath() + '"',
         "sent     02 05 A0 A1 A2 02 BF 03  channel 2: report the lamp's state",
         "received 02 85 A0 A1 A2 01 A7 03  channel 2: lamp on",
     };
