@@ -16,11 +16,20 @@ const int Handled[] = {SIGTERM, SIGINT, SIGHUP};
 int sockets[2] = {-1, -1}; // the handler writes to [0], the event loop reads [1]
 bool caught[NSIG] = {};
 
+volatile sig_atomic_t signalled = 0;
+
 extern "C" void onSignal(int number)
 {
+    if (signalled) {
+        // A second signal while the first is still being handled: the window may be stuck, so
+        // the process ends at once, the usual way.
+        std::signal(number, SIG_DFL);
+        std::raise(number);
+        return;
+    }
+    signalled = 1;
     const int savedErrno = errno;
     const char byte = char(number);
-    // Non-blocking: when the socket is full, a close is on its way anyway.
     [[maybe_unused]] const ssize_t written = ::write(sockets[0], &byte, 1);
     errno = savedErrno;
 }
@@ -62,6 +71,7 @@ SignalClose::~SignalClose()
     ::close(sockets[0]);
     ::close(sockets[1]);
     sockets[0] = sockets[1] = -1;
+    signalled = 0;
 }
 
 void SignalClose::closeWindow()
@@ -69,9 +79,8 @@ void SignalClose::closeWindow()
     char bytes[16];
     while (::read(sockets[1], bytes, sizeof bytes) > 0) {
     }
-    if (!window || closing)
+    if (!window)
         return;
-    closing = true;
     // A dialog or box open over the window would keep it from closing: dismiss each, as its
     // Cancel or OK button would, then close the window.
     while (QWidget *modal = QApplication::activeModalWidget()) {

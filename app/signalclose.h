@@ -10,7 +10,8 @@ class QWidget;
 // window as its close button does, so the port is released and the settings are saved. The
 // handler only writes the signal's number to a socket pair, which is all a signal handler may
 // safely do; the event loop does the rest. A signal that was ignored when the program started
-// (as nohup ignores SIGHUP) stays ignored. One per process.
+// (as nohup ignores SIGHUP) stays ignored, and a second signal while the first is handled ends
+// the process at once. One per process.
 class SignalClose : public QObject
 {
     Q_OBJECT
@@ -24,5 +25,4 @@ private:
 
     QPointer<QWidget> window;
     QSocketNotifier *notifier = nullptr;
-    bool closing = false;
 };
