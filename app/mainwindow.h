@@ -66,6 +66,9 @@ private slots:
 
 private:
     void dispatchBody(const quint8 *body);
+    void traceReceived(const quint8 *body);
+    // The first channel with these three address bytes, or none.
+    Channel *channelFor(const quint8 *address);
     // Finds and opens the transmitter by the start-up rule; throws when it cannot.
     void startTransmitter();
     void reopenTransmitter();

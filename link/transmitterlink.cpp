@@ -17,6 +17,9 @@
 
 namespace {
 
+// Looked at for every frame received: a plain flag, not a call, while the trace is off.
+const QLoggingCategory &linkTrace = lumoLink();
+
 // Ticks between two looks for a transmitter that was lost: about once a second.
 constexpr int ReopenTicks = 10;
 
@@ -128,20 +131,30 @@ void MainWindow::receiveBytes(const char *data, qsizetype size)
 
 void MainWindow::dispatchBody(const quint8 *body)
 {
-    if (body[0] != Telegram::ReportKind) {
-        qCDebug(lumoLink).noquote() << describeReceived(body, 0);
+    if (linkTrace.isDebugEnabled())
+        traceReceived(body);
+    if (body[0] != Telegram::ReportKind)
         return;
-    }
+    if (Channel *channel = channelFor(body + 1))
+        channel->receiveTelegram(body, Telegram::BodyLength);
+    else
+        qDebug() << "Address not found";
+}
+
+void MainWindow::traceReceived(const quint8 *body)
+{
+    const int number = body[0] == Telegram::ReportKind ? channelNumber(channelFor(body + 1)) : 0;
+    qCDebug(lumoLink).noquote() << describeReceived(body, number);
+}
+
+Channel *MainWindow::channelFor(const quint8 *address)
+{
     for (Channel &channel : *channels) {
-        const ChannelAddress &address = channel.channelAddress();
-        if (std::equal(address.begin(), address.end(), body + 1)) {
-            qCDebug(lumoLink).noquote() << describeReceived(body, channelNumber(&channel));
-            channel.receiveTelegram(body, Telegram::BodyLength);
-            return;
-        }
+        const ChannelAddress &own = channel.channelAddress();
+        if (std::equal(own.begin(), own.end(), address))
+            return &channel;
     }
-    qCDebug(lumoLink).noquote() << describeReceived(body, 0);
-    qDebug() << "Address not found";
+    return nullptr;
 }
 
 int MainWindow::channelNumber(const Channel *channel) const
