@@ -33,7 +33,6 @@ MainWindow::MainWindow(const QString &addressFile)
 
     timer = new QTimer(this);
     timer->setInterval(100);
-    timer->setSingleShot(false);
     connect(timer, &QTimer::timeout, this, &MainWindow::onTimerTick);
 }
 

@@ -33,7 +33,6 @@ public:
     void loadConfiguration(const QString &path, const QString &readFrom = QString());
     // Restores geometry and state, and gives each channel its stored active flag.
     void applyConfiguration();
-    const Configuration &currentConfiguration() const { return configuration; }
 
     // The transmitter link. After a lost line the tick looks for the transmitter again about
     // once a second, by the same rule as at start-up, and takes it back into use.

@@ -17,8 +17,6 @@ public:
     explicit SignalPipe(std::initializer_list<int> signalNumbers, QObject *parent = nullptr);
     ~SignalPipe() override;
 
-    bool isValid() const { return notifier != nullptr; }
-
 signals:
     void caught(int signalNumber);
 

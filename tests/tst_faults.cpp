@@ -7,6 +7,7 @@
 #include "link/telegram.h"
 #include "support/panelchild.h"
 #include "support/panelfixture.h"
+#include "support/noisestream.h"
 #include "support/simulator.h"
 
 #include <QApplication>
@@ -17,7 +18,6 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
-#include <random>
 #include <thread>
 
 #include <sys/resource.h>
@@ -179,10 +179,8 @@ void TestFaults::hangUpWhileCommandPending()
 void TestFaults::noiseAndCutFramesAtLineRate()
 {
     // Channel 3 has no receiver; channel 4's address holds the start, end and report kind bytes.
-    const ChannelAddress addresses[4] = {{0x12, 0x34, 0x56},
-                                         {0xA0, 0xA1, 0xA2},
-                                         {},
-                                         {0x02, 0x03, 0x85}};
+    const std::array<ChannelAddress, 4> addresses = {
+        {{0x12, 0x34, 0x56}, {0xA0, 0xA1, 0xA2}, {}, {0x02, 0x03, 0x85}}};
     const int active[3] = {0, 1, 3};
     PanelFixture panel;
     QStringList &log = panel.log();
@@ -193,63 +191,15 @@ void TestFaults::noiseAndCutFramesAtLineRate()
         panel.confirmChannel(n, Telegram::LampOff);
     log.clear();
 
-    // The stream: reports with a wrong checksum (each one the channel takes writes exactly one
-    // "Invalid CRC" line), some with junk before their end byte; echoed commands; line noise
-    // without start bytes (a start byte in the noise would rightly swallow the next frame: the
-    // framing has no way to find its place again); and frames cut short after the start byte,
-    // then ended by filler, which can reach no active channel.
-    std::mt19937 random(20240601);
-    auto noise = [&random](int length) {
-        QByteArray junk;
-        while (junk.size() < length) {
-            const char c = char(random() & 0xFF);
-            if (quint8(c) != Telegram::StartByte)
-                junk += c;
-        }
-        return junk;
-    };
     const double seconds = qEnvironmentVariableIsSet("LUMO_FAULT_SECONDS")
                                ? qEnvironmentVariable("LUMO_FAULT_SECONDS").toDouble()
                                : 5.0;
     const int lineRate = 11520; // bytes per second at 115200 baud, 8N1
-    QByteArray stream;
-    int wellFormed = 0;
-    quint8 lastState[4] = {};
-    while (stream.size() < seconds * lineRate) {
-        switch (random() % 5) {
-        case 0:
-        case 1: {
-            const int n = active[random() % 3];
-            const quint8 state = quint8(random() & 1);
-            TelegramFrame frame = buildTelegram(Telegram::ReportKind, addresses[n], state);
-            frame[6] ^= 0x5A;
-            QByteArray report = frameBytes(frame);
-            if (random() % 4 == 0)
-                report.insert(7, noise(1 + int(random() % 5)).replace('\x03', '\x7F'));
-            stream += report;
-            lastState[n] = state;
-            ++wellFormed;
-            break;
-        }
-        case 2:
-            stream += frameBytes(
-                commandTelegram(addresses[active[random() % 3]], Telegram::ReportState));
-            break;
-        case 3:
-            stream += noise(1 + int(random() % 24));
-            break;
-        case 4: {
-            const int kept = int(random() % 4); // start byte, then up to three body bytes
-            QByteArray cut = QByteArray(1, char(Telegram::StartByte))
-                             + frameBytes(buildTelegram(Telegram::ReportKind,
-                                                        addresses[active[random() % 3]],
-                                                        1))
-                                   .mid(1, kept);
-            stream += cut + QByteArray(Telegram::BodyLength - kept, '\0') + char(Telegram::EndByte);
-            break;
-        }
-        }
-    }
+    const NoiseStream noisy = noiseStream(qCeil(seconds * lineRate),
+                                          addresses,
+                                          {active, active + 3},
+                                          20240601);
+    const QByteArray &stream = noisy.bytes;
 
     // The panel keeps its tick and stays responsive while the line is busy.
     int ticks = 0;
@@ -293,14 +243,14 @@ void TestFaults::noiseAndCutFramesAtLineRate()
     qInfo("%d bytes in %lld ms: %d well-formed reports, %d taken; %d ticks; longest pause %lld ms",
           int(stream.size()),
           floodMs,
-          wellFormed,
+          noisy.wellFormed,
           taken,
           ticks,
           longestGap);
-    QCOMPARE(taken, wellFormed);
+    QCOMPARE(taken, noisy.wellFormed);
     QCOMPARE(invalid, 0);
     for (int n : active)
-        QCOMPARE(window.channel(n).isLampOn(), lastState[n] == Telegram::LampOn);
+        QCOMPARE(window.channel(n).isLampOn(), noisy.lastState[n] == Telegram::LampOn);
     QVERIFY2(ticks >= int(floodMs / 100) - 3, "the tick stalled while the line was busy");
     QVERIFY2(longestGap < 250, "the event loop stalled while the line was busy");
 
