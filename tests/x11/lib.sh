@@ -2,6 +2,18 @@
 # clicking the panel's widgets. The caller sets `work` (a scratch folder without a dot in its
 # path), keeps the processes to end in the array `pids`, and defines fail MESSAGE.
 
+# fail_with_logs NAME MESSAGE LOG...: ends the test with "NAME: MESSAGE", followed by each log
+# (a file in $work) that is not empty; for the caller's fail.
+fail_with_logs() {
+    local name=$1 message=$2
+    shift 2
+    echo "$name: $message" >&2
+    for log in "$@"; do
+        [ -s "$work/$log" ] && sed "s|^|  $log: |" "$work/$log" >&2
+    done
+    exit 1
+}
+
 # Ends the processes in `pids`; for the caller's EXIT trap.
 end_processes() {
     for pid in "${pids[@]}"; do

@@ -29,11 +29,7 @@ pids=()
 trap 'end_processes; umount "$root" 2>/dev/null; rm -rf "$work"' EXIT
 
 fail() {
-    echo "installed test: $*" >&2
-    for log in trace panel.log; do
-        [ -s "$work/$log" ] && sed "s|^|  $log: |" "$work/$log" >&2
-    done
-    exit 1
+    fail_with_logs "installed test" "$*" trace panel.log
 }
 
 # shellcheck source=tests/x11/lib.sh

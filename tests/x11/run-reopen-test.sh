@@ -19,11 +19,7 @@ pids=()
 trap 'end_processes; rm -rf "$work"' EXIT
 
 fail() {
-    echo "x11 reopen test: $*" >&2
-    for log in trace1 trace2 trace3 panel.log; do
-        [ -s "$work/$log" ] && sed "s|^|  $log: |" "$work/$log" >&2
-    done
-    exit 1
+    fail_with_logs "x11 reopen test" "$*" trace1 trace2 trace3 panel.log
 }
 
 # shellcheck source=tests/x11/lib.sh

@@ -15,11 +15,7 @@ pids=()
 trap 'end_processes; rm -rf "$work"' EXIT
 
 fail() {
-    echo "x11 test: $*" >&2
-    for log in trace panel.log; do
-        [ -s "$work/$log" ] && sed "s|^|  $log: |" "$work/$log" >&2
-    done
-    exit 1
+    fail_with_logs "x11 test" "$*" trace panel.log
 }
 
 # shellcheck source=tests/x11/lib.sh
