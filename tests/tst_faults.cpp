@@ -145,7 +145,8 @@ void TestFaults::hangUpWhileCommandPending()
         QSKIP("lumo-sim was not built");
     QTemporaryDir home;
     // Receiver 1 is switched off: the command to switch its lamp on is never answered. The line
-    // goes dead a second later, with the command still waiting.
+    // goes dead a few seconds after the start (long enough for the press even on a loaded machine
+    // or under the sanitizers), with the command still waiting.
     PanelChild run;
     runPanelAgainstSimulator(run,
                              QStringLiteral("hangup"),
@@ -153,7 +154,7 @@ void TestFaults::hangUpWhileCommandPending()
                              {QStringLiteral("--off"),
                               QStringLiteral("1"),
                               QStringLiteral("--hang-up-after"),
-                              QStringLiteral("1")});
+                              QStringLiteral("4")});
     const QString story = run.story();
     QVERIFY2(run.succeeded(), qPrintable(story));
 
@@ -251,8 +252,10 @@ void TestFaults::noiseAndCutFramesAtLineRate()
     QCOMPARE(invalid, 0);
     for (int n : active)
         QCOMPARE(window.channel(n).isLampOn(), noisy.lastState[n] == Telegram::LampOn);
-    QVERIFY2(ticks >= int(floodMs / 100) - 3, "the tick stalled while the line was busy");
-    QVERIFY2(longestGap < 250, "the event loop stalled while the line was busy");
+    // A stalled loop loses most ticks and stops for the whole flood; a busy machine may hold
+    // the process back for a few hundred milliseconds now and then, so the bounds allow that.
+    QVERIFY2(ticks >= int(floodMs / 100) * 4 / 5, "the tick stalled while the line was busy");
+    QVERIFY2(longestGap < 1000, "the event loop stalled while the line was busy");
 
     // And it still does its work: a press goes out on the next tick.
     panel.peer.readNow();
