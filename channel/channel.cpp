@@ -136,6 +136,8 @@ void Channel::setActive(bool flag)
     } else {
         showActiveImage(ActiveWhite);
         lampButton->setEnabled(false);
+        // The switch now shows off, so the next press must mean "switch on", as it shows.
+        lampOn = false;
         showLampSwitch(false);
         showIndicator(false);
     }

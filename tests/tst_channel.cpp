@@ -76,6 +76,8 @@ private slots:
     void activePressQueriesAndReportConfirms();
     void lampSwitchSendsTheNewState();
     void unansweredCommandIsRepeatedThenAbandoned();
+    void inactiveSwitchMeansWhatItShows_data();
+    void inactiveSwitchMeansWhatItShows();
     void indicatorBlinksWhilePending();
     void reportChecks_data();
     void reportChecks();
@@ -254,11 +256,49 @@ void TestChannel::unansweredCommandIsRepeatedThenAbandoned()
     QCOMPARE(shownImage(indicator(2)), "button-off");
     QCOMPARE(enabledButtons(), "ALAL--AL");
 
-    // The switch shows off, but the last press is remembered: the next press switches off.
-    QVERIFY(channel.isLampOn());
+    // The switch shows off, so the next press switches on, as it shows.
+    QVERIFY(!channel.isLampOn());
     press("lampButton", 2);
     window->onTimerTick();
-    QCOMPARE(panel->peer.read(8), command(2, Telegram::LampOff));
+    QCOMPARE(panel->peer.read(8), command(2, Telegram::LampOn));
+}
+
+void TestChannel::inactiveSwitchMeansWhatItShows_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::newRow("command to switch on unanswered") << "switch on unanswered";
+    QTest::newRow("query of a lit lamp unanswered") << "query unanswered";
+    QTest::newRow("lit lamp, set inactive") << "set inactive";
+}
+
+void TestChannel::inactiveSwitchMeansWhatItShows()
+{
+    QFETCH(QString, way);
+    Channel &channel = window->channel(1);
+    press("lampButton", 2);
+    if (way != "switch on unanswered") {
+        window->onTimerTick();
+        QVERIFY(deliver(report(2, 1)));
+        QCOMPARE(channel.currentOperation(), Channel::Confirmed);
+    }
+    QVERIFY(channel.isLampOn());
+    if (way == "query unanswered")
+        press("activeButton", 2);
+    if (way == "set inactive") {
+        channel.setActive(false); // as a stored inactive flag does
+        window->enableChannels(true);
+    }
+    for (int tick = 0; channel.isActive() && tick < 200; ++tick)
+        window->onTimerTick();
+    QVERIFY(!channel.isActive());
+    QCOMPARE(shownImage(button("lampButton", 2)), "switch-off");
+    QVERIFY(!channel.isLampOn());
+
+    panel->peer.readNow();
+    press("lampButton", 2);
+    QCOMPARE(shownImage(button("lampButton", 2)), "switch-on");
+    window->onTimerTick();
+    QCOMPARE(panel->peer.read(8), command(2, Telegram::LampOn));
 }
 
 void TestChannel::indicatorBlinksWhilePending()
