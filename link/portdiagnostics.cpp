@@ -1,31 +1,204 @@
 #include "portdiagnostics.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include <cerrno>
+
+#ifdef Q_OS_UNIX
+#include <climits>
+#include <csignal>
+#include <unistd.h>
+#endif
+
+namespace {
+// Where the device file of a port name is, as the serial port module resolves it.
+QString deviceLocation(const QString &portName)
+{
+    if (portName.startsWith(QLatin1Char('/')) || portName.startsWith(QLatin1String("./"))
+        || portName.startsWith(QLatin1String("../")))
+        return portName;
+    return QStringLiteral("/dev/") + portName;
+}
+
+#ifdef Q_OS_UNIX
+// The lock file the serial port module takes for a device: "LCK.." and the device's path below
+// /dev with '/' as '_', in the first of its lock folders that has that file or can take it.
+QString lockFileFor(const QString &location, bool *tooLong)
+{
+    QString name = location.startsWith(QLatin1String("/dev/")) ? location.mid(5) : location;
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    name.prepend(QLatin1String("LCK.."));
+    *tooLong = QFile::encodeName(name).size() > NAME_MAX;
+    const QStringList folders{QStringLiteral("/var/lock"),
+                              QStringLiteral("/etc/locks"),
+                              QStringLiteral("/var/spool/locks"),
+                              QStringLiteral("/var/spool/uucp"),
+                              QStringLiteral("/tmp"),
+                              QStringLiteral("/var/tmp"),
+                              QStringLiteral("/var/lock/lockdev"),
+                              QStringLiteral("/run/lock"),
+                              QStandardPaths::writableLocation(QStandardPaths::TempLocation)};
+    for (const QString &folder : folders) {
+        const QString path = folder + QLatin1Char('/') + name;
+        const QFileInfo info(folder);
+        if (info.isReadable() && (QFile::exists(path) || info.isWritable()))
+            return path;
+    }
+    return QString();
+}
+
+// The process a lock file names: the toolkit writes its number on the first line, other
+// programs (the UUCP convention) as ten characters padded with blanks.
+qint64 lockOwnerOf(const QString &lockFile)
+{
+    QFile file(lockFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    bool ok = false;
+    const qint64 pid = file.readLine(64).trimmed().toLongLong(&ok);
+    return ok && pid > 0 ? pid : 0;
+}
+
+QString processName(qint64 pid)
+{
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    if (!comm.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromLocal8Bit(comm.readLine(64).trimmed());
+}
+#endif
+} // namespace
+
+OpenFailureFacts examineOpenFailure(const QString &portName,
+                                    QSerialPort::SerialPortError error,
+                                    const QString &errorText)
+{
+    OpenFailureFacts failure;
+    failure.portName = portName;
+    failure.error = error;
+    failure.errorText = errorText;
+    const QString location = deviceLocation(portName);
+    failure.deviceExists = QFileInfo::exists(location);
+    failure.deviceGroup = deviceGroupOf(portName);
+#ifdef Q_OS_UNIX
+    const QByteArray encoded = QFile::encodeName(location);
+    failure.deviceUsable = failure.deviceExists && ::access(encoded.constData(), R_OK | W_OK) == 0;
+    failure.lockFile = lockFileFor(location, &failure.lockNameTooLong);
+    if (!failure.lockFile.isEmpty() && !failure.lockNameTooLong) {
+        failure.lockFileExists = QFileInfo::exists(failure.lockFile);
+        failure.lockOwner = failure.lockFileExists ? lockOwnerOf(failure.lockFile) : 0;
+        if (failure.lockOwner > 0) {
+            failure.lockOwnerRunning = ::kill(pid_t(failure.lockOwner), 0) == 0 || errno == EPERM;
+            if (failure.lockOwnerRunning)
+                failure.lockOwnerName = processName(failure.lockOwner);
+        }
+    }
+#else
+    failure.deviceUsable = failure.deviceExists;
+#endif
+    return failure;
+}
+
+QString describeOpenFailure(const OpenFailureFacts &failure)
+{
+    QString line = QStringLiteral("Cannot open serial port %1: %2")
+                       .arg(printableForLog(failure.portName), printableForLog(failure.errorText));
+#ifdef Q_OS_UNIX
+    if (failure.error != QSerialPort::PermissionError)
+        return line;
+    // The lock file is taken before the device is opened: look at it first.
+    if (failure.lockFile.isEmpty())
+        return line
+               + QStringLiteral(" (no folder for the port's lock file can be written, "
+                                "such as /run/lock)");
+    const QString lockFile = printableForLog(failure.lockFile);
+    if (failure.lockNameTooLong)
+        return line
+               + QStringLiteral(" (the port's name is too long for its lock file %1)").arg(lockFile);
+    if (failure.lockFileExists) {
+        if (failure.lockOwner == 0)
+            return line
+                   + QStringLiteral(" (the port is in use by another program: lock file %1)")
+                         .arg(lockFile);
+        if (!failure.lockOwnerRunning)
+            return line
+                   + QStringLiteral(" (the lock file %1 names process %2, which has ended, and "
+                                    "cannot be removed: ask its owner or your administrator)")
+                         .arg(lockFile)
+                         .arg(failure.lockOwner);
+        const QString owner = failure.lockOwnerName.isEmpty()
+                                  ? QString::number(failure.lockOwner)
+                                  : QStringLiteral("%1 %2")
+                                        .arg(failure.lockOwner)
+                                        .arg(printableForLog(failure.lockOwnerName));
+        return line
+               + QStringLiteral(
+                     " (the port is in use by another program: lock file %1, process %2)")
+                     .arg(lockFile, owner);
+    }
+    if (failure.deviceExists && !failure.deviceUsable) {
+#ifdef Q_OS_LINUX
+        const QString group = failure.deviceGroup.isEmpty() ? QStringLiteral("dialout")
+                                                            : failure.deviceGroup;
+        if (group == QLatin1String("root"))
+            return line
+                   + QStringLiteral(" (your user may not read and write the device, which "
+                                    "belongs to the group \"root\": ask your administrator for "
+                                    "access, e.g. through the group \"dialout\")");
+        return line
+               + QStringLiteral(" (your user must belong to the group \"%1\" that owns the device, "
+                                "e.g. sudo usermod -aG %1 $USER, then log in again)")
+                     .arg(printableForLog(group));
+#else
+        return line + QStringLiteral(" (your user may not read and write the device)");
+#endif
+    }
+    if (failure.deviceExists)
+        return line
+               + QStringLiteral(
+                   " (the port is in use by another program that holds it exclusively)");
+#endif
+    return line;
+}
 
 QString describeOpenFailure(const QString &portName,
                             QSerialPort::SerialPortError error,
                             const QString &errorText,
                             const QString &deviceGroup)
 {
-    QString line = QStringLiteral("Cannot open serial port %1: %2").arg(portName, errorText);
-#ifdef Q_OS_LINUX
-    if (error == QSerialPort::PermissionError) {
-        const QString group = deviceGroup.isEmpty() ? QStringLiteral("dialout") : deviceGroup;
-        line += QStringLiteral(" (your user must belong to the group \"%1\" that owns the device, "
-                               "e.g. sudo usermod -aG %1 $USER, then log in again)")
-                    .arg(group);
-    }
-#else
-    Q_UNUSED(error)
-    Q_UNUSED(deviceGroup)
-#endif
-    return line;
+    OpenFailureFacts failure = examineOpenFailure(portName, error, errorText);
+    failure.deviceGroup = deviceGroup;
+    return describeOpenFailure(failure);
 }
 
 QString deviceGroupOf(const QString &portName)
 {
-    const QString path = portName.startsWith(QLatin1Char('/')) ? portName
-                                                               : QStringLiteral("/dev/") + portName;
-    const QFileInfo info(path);
+    const QFileInfo info(deviceLocation(portName));
     return info.exists() ? info.group() : QString();
+}
+
+QString printableForLog(const QString &text)
+{
+    QString printable;
+    printable.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '\n')
+            printable += QLatin1String("\\n");
+        else if (u == '\r')
+            printable += QLatin1String("\\r");
+        else if (u == '\t')
+            printable += QLatin1String("\\t");
+        else if (u < 0x20 || u == 0x7F)
+            printable += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
+        else if ((u >= 0x80 && u < 0xA0) || u == 0x2028 || u == 0x2029)
+            printable += QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0'));
+        else
+            printable += c;
+    }
+    return printable;
 }
