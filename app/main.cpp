@@ -1,4 +1,5 @@
 #include "app/commandline.h"
+#include "app/logguard.h"
 #include "app/startup.h"
 
 #include <QApplication>
@@ -22,6 +23,8 @@ int main(int argc, char *argv[])
     case OwnOption::None:
         break;
     }
+    // A flood from the radio, or a stderr that nobody reads, must not stop the panel.
+    const LogGuard logGuard;
     prepareApplication();
     QApplication application(argc, argv);
     return runPanel(programName);

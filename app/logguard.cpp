@@ -1,0 +1,126 @@
+#include "logguard.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+
+#include <memory>
+#include <mutex>
+
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#include <unistd.h>
+#endif
+
+namespace {
+std::mutex mutex; // lines may come from any thread
+std::unique_ptr<LogLimiter> limiter;
+QtMessageHandler next = nullptr;
+QPointer<QTimer> reportTimer; // a child of the application object
+
+// Takes the report if one is due (or anything is counted, when `evenIfNotDue`) and stderr can
+// take it.
+QString takeReport(bool evenIfNotDue)
+{
+    if (!(evenIfNotDue || limiter->reportDue()))
+        return QString();
+    const QString report = limiter->report();
+    if (report.isEmpty() || !LogGuard::stderrAcceptsLine())
+        return QString();
+    limiter->reported();
+    return report;
+}
+
+void writeReport(const QString &report)
+{
+    if (!report.isEmpty())
+        next(QtDebugMsg, QMessageLogContext(), report);
+}
+
+void guardedOutput(QtMsgType type, const QMessageLogContext &context, const QString &line)
+{
+    QString report;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (limiter) {
+            if (!limiter->admit(line))
+                return;
+            if (!LogGuard::stderrAcceptsLine()) {
+                limiter->countLeftOut(line);
+                return;
+            }
+            report = takeReport(false);
+        }
+    }
+    // Written outside the lock: the output may take its time without holding up other threads.
+    writeReport(report);
+    next(type, context, line);
+}
+
+void writeDueReport()
+{
+    QString report;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (limiter)
+            report = takeReport(false);
+    }
+    writeReport(report);
+}
+
+// The report of a flood that has stopped must not wait for the next line: a timer asks once
+// the application object exists (the routine stays registered for any later one).
+void startReports()
+{
+    if (reportTimer || !limiter)
+        return;
+    auto *timer = new QTimer(QCoreApplication::instance());
+    QObject::connect(timer, &QTimer::timeout, timer, &writeDueReport);
+    QMetaObject::invokeMethod(
+        timer, [timer] { timer->start(250); }, Qt::QueuedConnection);
+    reportTimer = timer;
+}
+} // namespace
+
+LogGuard::LogGuard()
+{
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        limiter = std::make_unique<LogLimiter>([clock] { return clock->elapsed(); });
+    }
+    next = qInstallMessageHandler(guardedOutput);
+    qAddPreRoutine(startReports); // at once when the application object exists
+}
+
+LogGuard::~LogGuard()
+{
+    delete reportTimer.data();
+    qInstallMessageHandler(next);
+    QString report;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        report = takeReport(true);
+        limiter.reset();
+    }
+    writeReport(report);
+}
+
+bool LogGuard::stderrAcceptsLine()
+{
+#ifdef Q_OS_UNIX
+    // A pipe or terminal reports POLLOUT while it has room for a short line. A closed stderr
+    // fails a write at once, so it may be written; a reader that has gone (POLLERR) would
+    // raise SIGPIPE instead.
+    pollfd fd{STDERR_FILENO, POLLOUT, 0};
+    if (::poll(&fd, 1, 0) < 0)
+        return false;
+    if (fd.revents & POLLNVAL)
+        return true;
+    return (fd.revents & POLLOUT) && !(fd.revents & POLLERR);
+#else
+    return true;
+#endif
+}

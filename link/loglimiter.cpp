@@ -1,0 +1,90 @@
+#include "loglimiter.h"
+
+#include <QStringList>
+
+#include <utility>
+
+namespace {
+// In this order; the last one is followed by the length that was received.
+const char *const AnomalyLines[] = {"Address not found",
+                                    "Invalid CRC, ignored for now",
+                                    "Received invalid command",
+                                    "Ignored stale ON message",
+                                    "Ignored stale OFF message",
+                                    "Received invalid sized telegram"};
+const int SizedLine = 5;
+} // namespace
+
+LogLimiter::LogLimiter(Clock clock)
+    : clock(std::move(clock))
+{}
+
+int LogLimiter::kindOf(const QString &line)
+{
+    for (int kind = 0; kind < SizedLine; ++kind) {
+        if (line == QLatin1String(AnomalyLines[kind]))
+            return kind;
+    }
+    const QLatin1String sized(AnomalyLines[SizedLine]);
+    if (line.startsWith(sized) && (line.size() == sized.size() || line.at(sized.size()) == ' '))
+        return SizedLine;
+    return OtherLines;
+}
+
+bool LogLimiter::admit(const QString &line)
+{
+    const int index = kindOf(line);
+    if (index == OtherLines)
+        return true;
+    Kind &kind = kinds[size_t(index)];
+    const qint64 now = clock();
+    if (kind.written == 0 || now - kind.windowStart >= ReportPeriodMs) {
+        kind.windowStart = now;
+        kind.written = 0;
+    }
+    if (kind.written < LinesPerSecond) {
+        ++kind.written;
+        return true;
+    }
+    countLeftOut(line);
+    return false;
+}
+
+void LogLimiter::countLeftOut(const QString &line)
+{
+    ++kinds[size_t(kindOf(line))].leftOut;
+    if (firstLeftOutAt < 0)
+        firstLeftOutAt = clock();
+}
+
+bool LogLimiter::reportDue() const
+{
+    return firstLeftOutAt >= 0 && clock() - firstLeftOutAt >= ReportPeriodMs;
+}
+
+QString LogLimiter::report() const
+{
+    if (firstLeftOutAt < 0)
+        return QString();
+    const qint64 period = clock() - firstLeftOutAt;
+    QStringList counts;
+    for (int index = 0; index <= OtherLines; ++index) {
+        const qint64 count = kinds[size_t(index)].leftOut;
+        if (count == 0)
+            continue;
+        if (index == OtherLines)
+            counts << QStringLiteral("%1 other").arg(count);
+        else
+            counts << QStringLiteral("%1 \"%2\"").arg(count).arg(QLatin1String(AnomalyLines[index]));
+    }
+    return QStringLiteral("Log lines left out in the last %1 s: %2")
+        .arg(double(period) / 1000.0, 0, 'f', 1)
+        .arg(counts.join(QStringLiteral(", ")));
+}
+
+void LogLimiter::reported()
+{
+    for (Kind &kind : kinds)
+        kind.leftOut = 0;
+    firstLeftOutAt = -1;
+}

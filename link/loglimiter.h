@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <functional>
+
+// Keeps the log readable under a flood from the radio: each of the protocol's anomaly lines is
+// written at most a few times a second, the rest are counted, and once a second a report says
+// how many of which kind were left out. Lines that could not be written at all (the log would
+// block) are counted too. Widget-free; the clock is injected so that tests can drive it.
+class LogLimiter
+{
+public:
+    // Milliseconds on a clock that never goes back.
+    using Clock = std::function<qint64()>;
+
+    static constexpr int LinesPerSecond = 3; // of each kind
+    static constexpr qint64 ReportPeriodMs = 1000;
+
+    explicit LogLimiter(Clock clock);
+
+    // Whether `line` may be written now. A line held back is counted for the next report.
+    // Lines other than the protocol's anomaly lines are always admitted.
+    bool admit(const QString &line);
+    // Counts a line that was admitted but could not be written.
+    void countLeftOut(const QString &line);
+    // Whether a second has passed since the first line left out that has not been reported.
+    bool reportDue() const;
+    // Says how many lines of which kind were left out since the last report; empty when none.
+    QString report() const;
+    // The report was written: start counting afresh.
+    void reported();
+
+private:
+    static constexpr int OtherLines = 6; // the kinds are the six anomaly lines, then the rest
+    static int kindOf(const QString &line);
+
+    struct Kind
+    {
+        qint64 windowStart = 0;
+        int written = 0; // in the window that began at windowStart
+        qint64 leftOut = 0;
+    };
+
+    Clock clock;
+    std::array<Kind, OtherLines + 1> kinds;
+    qint64 firstLeftOutAt = -1; // -1 while nothing is counted
+};

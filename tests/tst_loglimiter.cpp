@@ -1,0 +1,190 @@
+#include "app/logguard.h"
+#include "link/loglimiter.h"
+#include "support/testpanel.h"
+
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+class TestLogLimiter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void limiter_data();
+    void limiter();
+    void guardLeavesOutWhatStderrCannotTake();
+};
+
+void TestLogLimiter::limiter_data()
+{
+    // Each event is "<ms> <line>": the line offered at that time; "<ms>! <line>" counts a line
+    // that could not be written; "<ms> reported" marks the report as written.
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QStringList>("written");
+    QTest::addColumn<qint64>("askAt");
+    QTest::addColumn<QString>("report"); // empty: none due at askAt
+
+    const QString crc = "Invalid CRC, ignored for now";
+    const QString address = "Address not found";
+    QStringList flood;
+    for (int i = 0; i < 5; ++i)
+        flood << "10 " + address << "20 " + crc;
+    QTest::newRow("a few of each kind a second")
+        << flood << QStringList{address, crc, address, crc, address, crc} << qint64(1010)
+        << "Log lines left out in the last 1.0 s: 2 \"Address not found\", 2 \"" + crc + "\"";
+    QTest::newRow("not due before a second")
+        << flood << QStringList{address, crc, address, crc, address, crc} << qint64(1009)
+        << QString();
+    QTest::newRow("a new second admits again")
+        << QStringList{"0 " + address,
+                       "1 " + address,
+                       "2 " + address,
+                       "3 " + address,
+                       "1000 " + address,
+                       "1001 " + address}
+        << QStringList{address, address, address, address, address} << qint64(1003)
+        << "Log lines left out in the last 1.0 s: 1 \"Address not found\"";
+    QTest::newRow("every length is one kind")
+        << QStringList{"0 Received invalid sized telegram 0",
+                       "0 Received invalid sized telegram 5",
+                       "0 Received invalid sized telegram 7",
+                       "0 Received invalid sized telegram 9"}
+        << QStringList{"Received invalid sized telegram 0",
+                       "Received invalid sized telegram 5",
+                       "Received invalid sized telegram 7"}
+        << qint64(2500)
+        << "Log lines left out in the last 2.5 s: 1 \"Received invalid sized telegram\"";
+    QTest::newRow("other lines pass, lookalikes too")
+        << QStringList{"0 Opened serial port",
+                       "0 Opened serial port",
+                       "0 Opened serial port",
+                       "0 Opened serial port",
+                       "0 Address not found!",
+                       "0 Address not found!",
+                       "0 Address not found!",
+                       "0 Address not found!",
+                       "0 Received invalid sized telegrams",
+                       "0 Received invalid sized telegrams",
+                       "0 Received invalid sized telegrams",
+                       "0 Received invalid sized telegrams"}
+        << QStringList{"Opened serial port",
+                       "Opened serial port",
+                       "Opened serial port",
+                       "Opened serial port",
+                       "Address not found!",
+                       "Address not found!",
+                       "Address not found!",
+                       "Address not found!",
+                       "Received invalid sized telegrams",
+                       "Received invalid sized telegrams",
+                       "Received invalid sized telegrams",
+                       "Received invalid sized telegrams"}
+        << qint64(5000) << QString();
+    QTest::newRow("lines that could not be written")
+        << QStringList{"0! Opened serial port", "100! " + address, "200! Initialize"}
+        << QStringList() << qint64(3000)
+        << "Log lines left out in the last 3.0 s: 1 \"Address not found\", 2 other";
+    QTest::newRow("a written report starts afresh")
+        << QStringList{"0 " + crc,
+                       "0 " + crc,
+                       "0 " + crc,
+                       "0 " + crc,
+                       "1000 reported",
+                       "1500 " + crc,
+                       "1500 " + crc,
+                       "1500 " + crc,
+                       "1500 " + crc,
+                       "1500 " + crc}
+        << QStringList{crc, crc, crc, crc, crc, crc} << qint64(2600)
+        << "Log lines left out in the last 1.1 s: 2 \"" + crc + "\"";
+    QTest::newRow("nothing due once reported")
+        << QStringList{"0 " + crc, "0 " + crc, "0 " + crc, "0 " + crc, "1000 reported"}
+        << QStringList{crc, crc, crc} << qint64(9000) << QString();
+}
+
+void TestLogLimiter::limiter()
+{
+    QFETCH(QStringList, events);
+    QFETCH(QStringList, written);
+    QFETCH(qint64, askAt);
+    QFETCH(QString, report);
+
+    qint64 now = 0;
+    LogLimiter limiter([&now] { return now; });
+    QStringList admitted;
+    for (const QString &event : events) {
+        const int space = event.indexOf(' ');
+        QString time = event.left(space);
+        const QString line = event.mid(space + 1);
+        const bool failed = time.endsWith('!');
+        if (failed)
+            time.chop(1);
+        now = time.toLongLong();
+        if (line == "reported")
+            limiter.reported();
+        else if (failed)
+            limiter.countLeftOut(line);
+        else if (limiter.admit(line))
+            admitted << line;
+    }
+    QCOMPARE(admitted, written);
+    now = askAt;
+    QCOMPARE(limiter.reportDue(), !report.isEmpty());
+    if (!report.isEmpty())
+        QCOMPARE(limiter.report(), report);
+}
+
+// With stderr on a pipe that is full, nothing is written (the line would wait for a reader that
+// never comes) and everything is counted; once stderr takes lines again, the report follows.
+void TestLogLimiter::guardLeavesOutWhatStderrCannotTake()
+{
+    int pipeEnds[2];
+    QCOMPARE(::pipe2(pipeEnds, O_NONBLOCK), 0);
+    ::fcntl(pipeEnds[1], F_SETPIPE_SZ, 4096);
+    const QByteArray filler(4096, 'x');
+    while (::write(pipeEnds[1], filler.constData(), size_t(filler.size())) > 0) {
+    }
+    const int savedStderr = ::dup(STDERR_FILENO);
+    QVERIFY(savedStderr >= 0);
+    QVERIFY(LogGuard::stderrAcceptsLine());
+
+    DebugLog log; // stands for the toolkit's output, behind the guard
+    {
+        LogGuard guard;
+        ::dup2(pipeEnds[1], STDERR_FILENO);
+        QVERIFY(!LogGuard::stderrAcceptsLine());
+        for (int i = 0; i < 100000; ++i)
+            qDebug() << "Address not found";
+        qDebug() << "Opened serial port";
+        QCOMPARE(log.lines, QStringList());
+
+        ::dup2(savedStderr, STDERR_FILENO);
+        QVERIFY(LogGuard::stderrAcceptsLine());
+        QVERIFY(QTest::qWaitFor([&] { return !log.lines.isEmpty(); }, 5000));
+        QCOMPARE(log.lines.size(), 1);
+        const QRegularExpression report(
+            R"(^Log lines left out in the last \d+\.\d s: 100000 "Address not found", 1 other$)");
+        QVERIFY2(report.match(log.lines[0]).hasMatch(), qPrintable(log.lines[0]));
+
+        // A flood on a stderr that takes lines: a few pass, the rest are counted.
+        log.lines.clear();
+        for (int i = 0; i < 1000; ++i)
+            qDebug() << "Received invalid command";
+        QCOMPARE(log.lines.size(), LogLimiter::LinesPerSecond);
+        QCOMPARE(log.lines.last(), "Received invalid command");
+    }
+    // The guard says what it left out when it goes, without waiting for the second to pass.
+    QCOMPARE(log.lines.size(), LogLimiter::LinesPerSecond + 1);
+    QVERIFY2(log.lines.last().endsWith(": 997 \"Received invalid command\""),
+             qPrintable(log.lines.last()));
+    ::close(savedStderr);
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+}
+
+QTEST_GUILESS_MAIN(TestLogLimiter)
+
+#include "tst_loglimiter.moc"
