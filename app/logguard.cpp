@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -17,7 +18,19 @@ namespace {
 std::mutex mutex; // lines may come from any thread
 std::unique_ptr<LogLimiter> limiter;
 QtMessageHandler next = nullptr;
-QPointer<QTimer> reportTimer; // a child of the application object
+QPointer<QTimer> reportTimer; // a child of the application object; single-shot
+std::atomic<bool> reportArmed{false};
+
+// Something was left out: a report must follow even when no further line comes. The timer runs
+// only then, so a quiet panel is not woken for it; one queued start per report, not per line.
+void armReport()
+{
+    if (reportTimer && !reportArmed.exchange(true)) {
+        QTimer *timer = reportTimer.data();
+        QMetaObject::invokeMethod(
+            timer, [timer] { timer->start(); }, Qt::QueuedConnection);
+    }
+}
 
 // Takes the report if one is due (or anything is counted, when `evenIfNotDue`) and stderr can
 // take it.
@@ -44,10 +57,13 @@ void guardedOutput(QtMsgType type, const QMessageLogContext &context, const QStr
     {
         const std::lock_guard<std::mutex> lock(mutex);
         if (limiter) {
-            if (!limiter->admit(line))
+            if (!limiter->admit(line)) {
+                armReport();
                 return;
+            }
             if (!LogGuard::stderrAcceptsLine()) {
                 limiter->countLeftOut(line);
+                armReport();
                 return;
             }
             report = takeReport(false);
@@ -63,8 +79,12 @@ void writeDueReport()
     QString report;
     {
         const std::lock_guard<std::mutex> lock(mutex);
-        if (limiter)
+        reportArmed = false;
+        if (limiter) {
             report = takeReport(false);
+            if (report.isEmpty() && !limiter->report().isEmpty())
+                armReport(); // not due yet, or stderr still full: ask again
+        }
     }
     writeReport(report);
 }
@@ -76,10 +96,13 @@ void startReports()
     if (reportTimer || !limiter)
         return;
     auto *timer = new QTimer(QCoreApplication::instance());
+    timer->setSingleShot(true);
+    timer->setInterval(int(LogLimiter::ReportPeriodMs));
     QObject::connect(timer, &QTimer::timeout, timer, &writeDueReport);
-    QMetaObject::invokeMethod(
-        timer, [timer] { timer->start(250); }, Qt::QueuedConnection);
     reportTimer = timer;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (!limiter->report().isEmpty())
+        armReport();
 }
 } // namespace
 
@@ -90,6 +113,7 @@ LogGuard::LogGuard()
     {
         const std::lock_guard<std::mutex> lock(mutex);
         limiter = std::make_unique<LogLimiter>([clock] { return clock->elapsed(); });
+        reportArmed = false; // an earlier guard's timer may have gone while armed
     }
     next = qInstallMessageHandler(guardedOutput);
     qAddPreRoutine(startReports); // at once when the application object exists
