@@ -1,6 +1,6 @@
 #include "configuration.h"
 
-#include "app/filesafety.h"
+#include "files/filesafety.h"
 
 #include <QDebug>
 #include <QDir>

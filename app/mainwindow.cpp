@@ -1,7 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "app/panelaccessibility.h"
+#include "accessibility/panelaccessibility.h"
 #include "channel/channel.h"
 #include "channel/channeladdresses.h"
 #include "dialogs/about.h"

@@ -1,8 +1,8 @@
 #include "startup.h"
 
-#include "app/filelocations.h"
+#include "files/filelocations.h"
 #include "app/mainwindow.h"
-#include "app/signalclose.h"
+#include "platform/signalclose.h"
 
 #include <QApplication>
 #include <QDebug>

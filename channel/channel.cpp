@@ -1,7 +1,7 @@
 #include "channel.h"
 
 #include "app/mainwindow.h"
-#include "channel/channelwords.h"
+#include "accessibility/channelwords.h"
 #include "link/linktrace.h"
 
 #include <QCoreApplication>

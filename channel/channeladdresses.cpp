@@ -1,6 +1,6 @@
 #include "channeladdresses.h"
 
-#include "app/filesafety.h"
+#include "files/filesafety.h"
 
 #include <QDebug>
 

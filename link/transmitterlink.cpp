@@ -5,7 +5,7 @@
 #include "channel/channel.h"
 #include "link/linktrace.h"
 #include "link/linkwatch.h"
-#include "link/portdiagnostics.h"
+#include "platform/portdiagnostics.h"
 #include "link/transmitterchoice.h"
 
 #include <QDebug>

@@ -1,5 +1,5 @@
 #include "app/mainwindow.h"
-#include "channel/channelwords.h"
+#include "accessibility/channelwords.h"
 #include "support/panelfixture.h"
 
 #include <QAccessible>

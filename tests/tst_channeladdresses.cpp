@@ -1,4 +1,4 @@
-#include "app/programpath.h"
+#include "files/programpath.h"
 #include "channel/channeladdresses.h"
 
 #include <QRandomGenerator>

@@ -1,6 +1,6 @@
 #include "app/configuration.h"
 #include "app/mainwindow.h"
-#include "app/programpath.h"
+#include "files/programpath.h"
 #include "app/startup.h"
 #include "channel/channel.h"
 #include "support/panelchild.h"

@@ -1,8 +1,8 @@
 #include "app/configuration.h"
-#include "app/filelocations.h"
-#include "app/programpath.h"
+#include "files/filelocations.h"
+#include "files/programpath.h"
 #include "app/version.h"
-#include "support/testpanel.h"
+#include "support/wireandlog.h"
 
 #include <QDir>
 #include <QFile>

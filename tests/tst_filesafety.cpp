@@ -1,7 +1,7 @@
 #include "app/configuration.h"
-#include "app/filesafety.h"
+#include "files/filesafety.h"
 #include "channel/channeladdresses.h"
-#include "support/testpanel.h"
+#include "support/wireandlog.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,7 +6,7 @@
 #include "app/startup.h"
 #include "support/panelchild.h"
 #include "support/ptypeer.h"
-#include "support/testpanel.h"
+#include "support/wireandlog.h"
 
 #include <QApplication>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 #include "app/logguard.h"
 #include "link/loglimiter.h"
-#include "support/testpanel.h"
+#include "support/wireandlog.h"
 
 #include <QRegularExpression>
 #include <QtTest>

@@ -1,4 +1,4 @@
-#include "link/portdiagnostics.h"
+#include "platform/portdiagnostics.h"
 #include "support/ptypeer.h"
 
 #include <QFile>

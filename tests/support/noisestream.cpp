@@ -1,6 +1,6 @@
 #include "noisestream.h"
 
-#include "support/testpanel.h"
+#include "support/wireandlog.h"
 
 #include <random>
 

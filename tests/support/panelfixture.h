@@ -3,7 +3,7 @@
 #include "app/mainwindow.h"
 #include "support/boxdismisser.h"
 #include "support/ptypeer.h"
-#include "support/testpanel.h"
+#include "support/wireandlog.h"
 
 #include <QByteArray>
 #include <QPushButton>

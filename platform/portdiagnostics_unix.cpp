@@ -1,4 +1,4 @@
-#include "portdiagnostics.h"
+#include "platform/portdiagnostics.h"
 
 #include <QDir>
 #include <QFile>

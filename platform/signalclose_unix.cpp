@@ -1,4 +1,4 @@
-#include "signalclose.h"
+#include "platform/signalclose.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "testpanel.h"
+#include "wireandlog.h"
 
 QByteArray frameBytes(const TelegramFrame &frame)
 {

@@ -1,4 +1,4 @@
-#include "filesafety.h"
+#include "files/filesafety.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "panelaccessibility.h"
 
-#include "app/focuskeeper.h"
-#include "app/focusmark.h"
+#include "accessibility/focuskeeper.h"
+#include "accessibility/focusmark.h"
 
 #include <QHash>
 #include <QMainWindow>

@@ -1,6 +1,6 @@
 #include "filelocations.h"
 
-#include "app/programpath.h"
+#include "files/programpath.h"
 
 #include <QDebug>
 #include <QDir>
