@@ -5,7 +5,8 @@
 
 // The program's own files are small text files in folders that other users may share. These two
 // checks keep a planted FIFO, device or symbolic link from hanging the start, filling the memory
-// or having the next save replace somebody else's file.
+// or having the next save replace somebody else's file. Each platform keeps them by its own
+// means: platform/fileownership_<platform>.cpp.
 
 // No real settings or address file comes near this size.
 constexpr qint64 MaxReadableFileSize = 1024 * 1024;

@@ -1,21 +1,16 @@
 #include "files/filesafety.h"
 
 #include <QFile>
-#include <QFileInfo>
 
-#ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace {
 
 const QString TooLarge = QStringLiteral("larger than 1 MiB");
-
-#ifdef Q_OS_UNIX
 
 QString systemError(int error)
 {
@@ -49,11 +44,7 @@ FileContent notRead(const QString &problem)
     return result;
 }
 
-#endif
-
 } // namespace
-
-#ifdef Q_OS_UNIX
 
 FileContent readRegularFile(const QString &path)
 {
@@ -134,45 +125,3 @@ QString saveTargetProblem(const QString &path)
     }
     return S_ISREG(entry.st_mode) ? QString() : notRegular(entry.st_mode);
 }
-
-#else
-
-FileContent readRegularFile(const QString &path)
-{
-    FileContent result;
-    const QFileInfo info(path);
-    if (!info.exists())
-        return result;
-    result.status = FileContent::NotRead;
-    if (!info.isFile()) {
-        result.problem = QStringLiteral("not a regular file");
-        return result;
-    }
-    if (info.size() > MaxReadableFileSize) {
-        result.problem = TooLarge;
-        return result;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.problem = file.errorString();
-        return result;
-    }
-    const QByteArray content = file.read(MaxReadableFileSize + 1);
-    if (file.error() != QFileDevice::NoError)
-        result.problem = file.errorString();
-    else if (content.size() > MaxReadableFileSize)
-        result.problem = TooLarge;
-    else {
-        result.status = FileContent::Read;
-        result.content = content;
-    }
-    return result;
-}
-
-QString saveTargetProblem(const QString &path)
-{
-    const QFileInfo info(path);
-    return !info.exists() || info.isFile() ? QString() : QStringLiteral("not a regular file");
-}
-
-#endif

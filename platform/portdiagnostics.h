@@ -3,6 +3,8 @@
 #include <QSerialPort>
 #include <QString>
 
+// Each platform finds out what it can in platform/portdiagnostics_<platform>.cpp.
+
 // What is known about a transmitter port that did not open, gathered after the failure. The
 // toolkit reports a port whose lock file it cannot take as a permission error, whatever the
 // cause: these facts tell a port in use from a device the user may not open.

@@ -7,12 +7,9 @@
 #include <QStringList>
 
 #include <cerrno>
-
-#ifdef Q_OS_UNIX
 #include <climits>
 #include <csignal>
 #include <unistd.h>
-#endif
 
 namespace {
 // Where the device file of a port name is, as the serial port module resolves it.
@@ -24,7 +21,6 @@ QString deviceLocation(const QString &portName)
     return QStringLiteral("/dev/") + portName;
 }
 
-#ifdef Q_OS_UNIX
 // The lock file the serial port module takes for a device: "LCK.." and the device's path below
 // /dev with '/' as '_', in the first of its lock folders that has that file or can take it.
 QString lockFileFor(const QString &location, bool *tooLong)
@@ -70,7 +66,6 @@ QString processName(qint64 pid)
         return QString();
     return QString::fromLocal8Bit(comm.readLine(64).trimmed());
 }
-#endif
 } // namespace
 
 OpenFailureFacts examineOpenFailure(const QString &portName,
@@ -84,7 +79,6 @@ OpenFailureFacts examineOpenFailure(const QString &portName,
     const QString location = deviceLocation(portName);
     failure.deviceExists = QFileInfo::exists(location);
     failure.deviceGroup = deviceGroupOf(portName);
-#ifdef Q_OS_UNIX
     const QByteArray encoded = QFile::encodeName(location);
     failure.deviceUsable = failure.deviceExists && ::access(encoded.constData(), R_OK | W_OK) == 0;
     failure.lockFile = lockFileFor(location, &failure.lockNameTooLong);
@@ -97,9 +91,6 @@ OpenFailureFacts examineOpenFailure(const QString &portName,
                 failure.lockOwnerName = processName(failure.lockOwner);
         }
     }
-#else
-    failure.deviceUsable = failure.deviceExists;
-#endif
     return failure;
 }
 
@@ -107,7 +98,6 @@ QString describeOpenFailure(const OpenFailureFacts &failure)
 {
     QString line = QStringLiteral("Cannot open serial port %1: %2")
                        .arg(printableForLog(failure.portName), printableForLog(failure.errorText));
-#ifdef Q_OS_UNIX
     if (failure.error != QSerialPort::PermissionError)
         return line;
     // The lock file is taken before the device is opened: look at it first.
@@ -161,7 +151,6 @@ QString describeOpenFailure(const OpenFailureFacts &failure)
         return line
                + QStringLiteral(
                    " (the port is in use by another program that holds it exclusively)");
-#endif
     return line;
 }
 

@@ -3,15 +3,15 @@
 #include <QObject>
 #include <QPointer>
 
-class QSocketNotifier;
 class QWidget;
 
-// Makes SIGTERM (logout, shutdown, kill), SIGINT (Ctrl+C in the console) and SIGHUP close the
-// window as its close button does, so the port is released and the settings are saved. The
+// Makes the system's requests to end the program close the window as its close button does, so
+// the port is released and the settings are saved. On Unix these are SIGTERM (logout, shutdown,
+// kill), SIGINT (Ctrl+C in the console) and SIGHUP. The
 // handler only writes the signal's number to a socket pair, which is all a signal handler may
 // safely do; the event loop does the rest. A signal that was ignored when the program started
 // (as nohup ignores SIGHUP) stays ignored, and a second signal while the first is handled ends
-// the process at once. One per process.
+// the process at once. One per process; platform/signalclose_<platform>.cpp does the work.
 class SignalClose : public QObject
 {
     Q_OBJECT
@@ -24,5 +24,5 @@ private:
     void closeWindow();
 
     QPointer<QWidget> window;
-    QSocketNotifier *notifier = nullptr;
+    QObject *listener = nullptr; // hears the requests; none when another instance does
 };

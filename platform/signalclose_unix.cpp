@@ -42,8 +42,9 @@ SignalClose::SignalClose(QWidget *window)
     if (sockets[0] >= 0
         || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, sockets) != 0)
         return;
-    notifier = new QSocketNotifier(sockets[1], QSocketNotifier::Read, this);
+    auto *notifier = new QSocketNotifier(sockets[1], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &SignalClose::closeWindow);
+    listener = notifier;
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
@@ -59,7 +60,7 @@ SignalClose::SignalClose(QWidget *window)
 
 SignalClose::~SignalClose()
 {
-    if (!notifier)
+    if (!listener)
         return; // another instance owns the signals
     // A signal that comes later ends the process the usual way.
     for (const int number : Handled) {
@@ -67,7 +68,7 @@ SignalClose::~SignalClose()
             std::signal(number, SIG_DFL);
         caught[number] = false;
     }
-    delete notifier;
+    delete listener;
     ::close(sockets[0]);
     ::close(sockets[1]);
     sockets[0] = sockets[1] = -1;
