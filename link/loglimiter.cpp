@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -38,12 +39,10 @@ bool LogLimiter::admit(const QString &line)
         return true;
     Kind &kind = kinds[size_t(index)];
     const qint64 now = clock();
-    if (kind.written == 0 || now - kind.windowStart >= ReportPeriodMs) {
-        kind.windowStart = now;
-        kind.written = 0;
-    }
-    if (kind.written < LinesPerSecond) {
-        ++kind.written;
+    constexpr qint64 spacing = 1000 / LinesPerSecond;
+    const qint64 busyUntil = std::max(kind.busyUntil, now) + spacing;
+    if (busyUntil - now <= Burst * spacing) {
+        kind.busyUntil = busyUntil;
         return true;
     }
     countLeftOut(line);

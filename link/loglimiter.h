@@ -6,7 +6,7 @@
 #include <functional>
 
 // Keeps the log readable under a flood from the radio: each of the protocol's anomaly lines is
-// written at most a few times a second, the rest are counted, and once a second a report says
+// written at most Burst times at once and LinesPerSecond times a second, the rest are counted, and once a second a report says
 // how many of which kind were left out. Lines that could not be written at all (the log would
 // block) are counted too. Widget-free; the clock is injected so that tests can drive it.
 class LogLimiter
@@ -15,7 +15,10 @@ public:
     // Milliseconds on a clock that never goes back.
     using Clock = std::function<qint64()>;
 
-    static constexpr int LinesPerSecond = 3; // of each kind
+    // Of each kind. Four at once is the panel's own burst, one per channel (four receivers that
+    // all send bad checksums at start-up); ordinary traffic never loses a line.
+    static constexpr int Burst = 4;
+    static constexpr int LinesPerSecond = 10;
     static constexpr qint64 ReportPeriodMs = 1000;
 
     explicit LogLimiter(Clock clock);
@@ -38,8 +41,9 @@ private:
 
     struct Kind
     {
-        qint64 windowStart = 0;
-        int written = 0; // in the window that began at windowStart
+        // Until when the lines written use up the allowance: each takes 1/LinesPerSecond s of
+        // it, and a line is written while this stays within Burst of them from now.
+        qint64 busyUntil = 0;
         qint64 leftOut = 0;
     };
 

@@ -32,57 +32,48 @@ void TestLogLimiter::limiter_data()
     QStringList flood;
     for (int i = 0; i < 5; ++i)
         flood << "10 " + address << "20 " + crc;
-    QTest::newRow("a few of each kind a second")
-        << flood << QStringList{address, crc, address, crc, address, crc} << qint64(1010)
-        << "Log lines left out in the last 1.0 s: 2 \"Address not found\", 2 \"" + crc + "\"";
-    QTest::newRow("not due before a second")
-        << flood << QStringList{address, crc, address, crc, address, crc} << qint64(1009)
-        << QString();
-    QTest::newRow("a new second admits again")
+    const QStringList fourEach{address, crc, address, crc, address, crc, address, crc};
+    QTest::newRow("four of each kind at once")
+        << flood << fourEach << qint64(1010)
+        << "Log lines left out in the last 1.0 s: 1 \"Address not found\", 1 \"" + crc + "\"";
+    QTest::newRow("not due before a second") << flood << fourEach << qint64(1009) << QString();
+    QStringList steady; // ten a second for two seconds, after a burst of four
+    for (int ms = 0; ms < 2000; ms += 100)
+        steady << QString::number(ms) + " " + address;
+    QTest::newRow("ten a second pass")
+        << QStringList{"0 " + address, "0 " + address, "0 " + address} + steady
+        << QVector<QString>(23, address).toList() << qint64(5000) << QString();
+    QTest::newRow("a tenth of a second admits one more")
         << QStringList{"0 " + address,
                        "1 " + address,
                        "2 " + address,
                        "3 " + address,
-                       "1000 " + address,
-                       "1001 " + address}
-        << QStringList{address, address, address, address, address} << qint64(1003)
-        << "Log lines left out in the last 1.0 s: 1 \"Address not found\"";
+                       "4 " + address,
+                       "100 " + address,
+                       "101 " + address}
+        << QStringList{address, address, address, address, address} << qint64(1004)
+        << "Log lines left out in the last 1.0 s: 2 \"Address not found\"";
     QTest::newRow("every length is one kind")
         << QStringList{"0 Received invalid sized telegram 0",
                        "0 Received invalid sized telegram 5",
                        "0 Received invalid sized telegram 7",
+                       "0 Received invalid sized telegram 8",
                        "0 Received invalid sized telegram 9"}
         << QStringList{"Received invalid sized telegram 0",
                        "Received invalid sized telegram 5",
-                       "Received invalid sized telegram 7"}
+                       "Received invalid sized telegram 7",
+                       "Received invalid sized telegram 8"}
         << qint64(2500)
         << "Log lines left out in the last 2.5 s: 1 \"Received invalid sized telegram\"";
+    QStringList others;
+    for (const char *line :
+         {"Opened serial port", "Address not found!", "Received invalid sized telegrams"})
+        others += QVector<QString>(5, line).toList();
+    QStringList offered = others;
+    for (QString &line : offered)
+        line.prepend("0 ");
     QTest::newRow("other lines pass, lookalikes too")
-        << QStringList{"0 Opened serial port",
-                       "0 Opened serial port",
-                       "0 Opened serial port",
-                       "0 Opened serial port",
-                       "0 Address not found!",
-                       "0 Address not found!",
-                       "0 Address not found!",
-                       "0 Address not found!",
-                       "0 Received invalid sized telegrams",
-                       "0 Received invalid sized telegrams",
-                       "0 Received invalid sized telegrams",
-                       "0 Received invalid sized telegrams"}
-        << QStringList{"Opened serial port",
-                       "Opened serial port",
-                       "Opened serial port",
-                       "Opened serial port",
-                       "Address not found!",
-                       "Address not found!",
-                       "Address not found!",
-                       "Address not found!",
-                       "Received invalid sized telegrams",
-                       "Received invalid sized telegrams",
-                       "Received invalid sized telegrams",
-                       "Received invalid sized telegrams"}
-        << qint64(5000) << QString();
+        << offered << others << qint64(5000) << QString();
     QTest::newRow("lines that could not be written")
         << QStringList{"0! Opened serial port", "100! " + address, "200! Initialize"}
         << QStringList() << qint64(3000)
@@ -92,17 +83,19 @@ void TestLogLimiter::limiter_data()
                        "0 " + crc,
                        "0 " + crc,
                        "0 " + crc,
+                       "0 " + crc,
                        "1000 reported",
                        "1500 " + crc,
                        "1500 " + crc,
                        "1500 " + crc,
                        "1500 " + crc,
+                       "1500 " + crc,
                        "1500 " + crc}
-        << QStringList{crc, crc, crc, crc, crc, crc} << qint64(2600)
+        << QVector<QString>(8, crc).toList() << qint64(2600)
         << "Log lines left out in the last 1.1 s: 2 \"" + crc + "\"";
     QTest::newRow("nothing due once reported")
-        << QStringList{"0 " + crc, "0 " + crc, "0 " + crc, "0 " + crc, "1000 reported"}
-        << QStringList{crc, crc, crc} << qint64(9000) << QString();
+        << QStringList{"0 " + crc, "0 " + crc, "0 " + crc, "0 " + crc, "0 " + crc, "1000 reported"}
+        << QStringList{crc, crc, crc, crc} << qint64(9000) << QString();
 }
 
 void TestLogLimiter::limiter()
@@ -173,12 +166,12 @@ void TestLogLimiter::guardLeavesOutWhatStderrCannotTake()
         log.lines.clear();
         for (int i = 0; i < 1000; ++i)
             qDebug() << "Received invalid command";
-        QCOMPARE(log.lines.size(), LogLimiter::LinesPerSecond);
+        QCOMPARE(log.lines.size(), LogLimiter::Burst);
         QCOMPARE(log.lines.last(), "Received invalid command");
     }
     // The guard says what it left out when it goes, without waiting for the second to pass.
-    QCOMPARE(log.lines.size(), LogLimiter::LinesPerSecond + 1);
-    QVERIFY2(log.lines.last().endsWith(": 997 \"Received invalid command\""),
+    QCOMPARE(log.lines.size(), LogLimiter::Burst + 1);
+    QVERIFY2(log.lines.last().endsWith(": 996 \"Received invalid command\""),
              qPrintable(log.lines.last()));
     ::close(savedStderr);
     ::close(pipeEnds[0]);
