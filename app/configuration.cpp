@@ -72,8 +72,9 @@ QByteArray Configuration::toJson() const
 void Configuration::save() const
 {
     // Written beside the old file and renamed over it when complete: a full disk or a crash
-    // half-way leaves the previous settings as they were. No direct-write fallback: that would
-    // truncate the old file first again.
+    // half-way leaves the previous settings as they were. Where the folder takes no new file but
+    // the file itself may be written (a shared or administered folder), it is written in place:
+    // not saving at all would lose the settings every time.
     // A FIFO, a device or another user's symbolic link is left alone.
     const QString problem = saveTargetProblem(fileName);
     if (!problem.isEmpty()) {
@@ -87,6 +88,7 @@ void Configuration::save() const
         return;
     }
     QSaveFile file(fileName);
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         reportSaveFailure(fileName, file.errorString());
         return;

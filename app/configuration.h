@@ -22,8 +22,9 @@ public:
     // 1 MiB is read.
     void load(const QString &fileName, const QString &readFrom = QString());
     // Writes the record to `fileName`, replacing the previous file only once the new one is
-    // complete, so an interrupted or failed write keeps the old settings. Creates the file's
-    // folder if needed; replaces only a regular file (see saveTargetProblem()).
+    // complete, so an interrupted or failed write keeps the old settings; in a folder that
+    // takes no new file, a writable file is overwritten in place. Creates the file's folder if
+    // needed; replaces only a regular file (see saveTargetProblem()).
     void save() const;
 
     // Applies the file content: the text up to its first zero byte, parsed as JSON. Anything

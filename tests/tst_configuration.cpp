@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <sys/inotify.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -278,15 +279,18 @@ void TestConfiguration::failedSaveKeepsPreviousFile_data()
 {
     QTest::addColumn<int>("sizeLimit"); // largest file the saving process may write; -1: any
     QTest::addColumn<bool>("replaced");
-    QTest::newRow("disk full at once") << 0 << false;
-    QTest::newRow("disk full half-way") << 100 << false;
-    QTest::newRow("enough room") << -1 << true;
+    QTest::addColumn<bool>("folderWritable"); // else only the file is, and it is written in place
+    QTest::newRow("disk full at once") << 0 << false << true;
+    QTest::newRow("disk full half-way") << 100 << false << true;
+    QTest::newRow("enough room") << -1 << true << true;
+    QTest::newRow("writable file in a folder that is not") << -1 << true << false;
 }
 
 void TestConfiguration::failedSaveKeepsPreviousFile()
 {
     QFETCH(int, sizeLimit);
     QFETCH(bool, replaced);
+    QFETCH(bool, folderWritable);
 
     const QString path = panel->dir.filePath("lumo-win.cnf");
     Configuration previous;
@@ -301,10 +305,18 @@ void TestConfiguration::failedSaveKeepsPreviousFile()
     next.winGeometry = QString(600, 'G');
     next.active = {false, true, true, false};
 
-    // Running as root, permissions stop nothing: a file size limit stands in for a full disk.
+    // Running as root, permissions stop nothing: a file size limit stands in for a full disk,
+    // and the child becomes "nobody" to meet a folder it may not write.
+    const QByteArray folder = QFile::encodeName(panel->dir.path());
+    if (!folderWritable) {
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0666), 0);
+        QCOMPARE(::chmod(folder.constData(), 0555), 0);
+    }
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
+        if (!folderWritable && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            _exit(4);
         std::signal(SIGXFSZ, SIG_IGN);
         if (sizeLimit >= 0) {
             const rlimit limit{rlim_t(sizeLimit), rlim_t(sizeLimit)};
@@ -322,6 +334,7 @@ void TestConfiguration::failedSaveKeepsPreviousFile()
     QVERIFY(pid > 0);
     int status = 0;
     QCOMPARE(waitpid(pid, &status, 0), pid);
+    ::chmod(folder.constData(), 0700);
     QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
     QCOMPARE(readFile(path), replaced ? next.toJson() : before);
