@@ -23,7 +23,6 @@ fi
 
 panel_program=$1
 simulator=$2
-# No dot in the folder name: the panel names its files after its own path cut at the last dot.
 work=$(mktemp -d /tmp/lumo-atspi-XXXXXX)
 pids=()
 trap 'end_processes; rm -rf "$work"' EXIT

@@ -1,6 +1,6 @@
 # Shared by the X test and scripts/screenshots: a private Xvfb server, waiting for things, and
-# clicking the panel's widgets. The caller sets `work` (a scratch folder without a dot in its
-# path), keeps the processes to end in the array `pids`, and defines fail MESSAGE.
+# clicking the panel's widgets. The caller sets `work` (a scratch folder), keeps the processes to
+# end in the array `pids`, and defines fail MESSAGE.
 
 # fail_with_logs NAME MESSAGE LOG...: ends the test with "NAME: MESSAGE", followed by each log
 # (a file in $work) that is not empty; for the caller's fail.

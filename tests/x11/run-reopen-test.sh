@@ -13,7 +13,6 @@ set -euo pipefail
 panel_program=$1
 simulator=$2
 widget_map=$3
-# No dot in the folder name: the panel names its files after its own path cut at the last dot.
 work=$(mktemp -d /tmp/lumo-x11-reopen-XXXXXX)
 pids=()
 trap 'end_processes; rm -rf "$work"' EXIT
