@@ -57,12 +57,13 @@ void guardedOutput(QtMsgType type, const QMessageLogContext &context, const QStr
     {
         const std::lock_guard<std::mutex> lock(mutex);
         if (limiter) {
-            if (!limiter->admit(line)) {
+            const std::optional<DebugLine> designed = debugLineBeingWritten();
+            if (!limiter->admit(designed)) {
                 armReport();
                 return;
             }
             if (!LogGuard::stderrAcceptsLine()) {
-                limiter->countLeftOut(line);
+                limiter->countLeftOut(designed);
                 armReport();
                 return;
             }

@@ -6,9 +6,9 @@
 #include "channel/channeladdresses.h"
 #include "dialogs/about.h"
 #include "dialogs/menudialog.h"
+#include "link/debuglines.h"
 
 #include <QCloseEvent>
-#include <QDebug>
 #include <QTimer>
 
 #include <cstdlib>
@@ -47,7 +47,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::loadConfiguration(const QString &path, const QString &readFrom)
 {
-    qDebug().noquote() << "Start using config file" << path;
+    writeDebugLine(DebugLine::StartUsingConfigFile, path);
     try {
         configuration.load(path, readFrom);
     } catch (...) {
@@ -71,7 +71,7 @@ void MainWindow::showEvent(QShowEvent *event)
     if (initialized)
         return;
     initialized = true;
-    qDebug() << "Initialize";
+    writeDebugLine(DebugLine::Initialize);
     timer->start();
 }
 

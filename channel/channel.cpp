@@ -1,11 +1,11 @@
 #include "channel.h"
 
-#include "app/mainwindow.h"
 #include "accessibility/channelwords.h"
+#include "app/mainwindow.h"
+#include "link/debuglines.h"
 #include "link/linktrace.h"
 
 #include <QCoreApplication>
-#include <QDebug>
 #include <QHash>
 #include <QIcon>
 #include <QLabel>
@@ -207,28 +207,28 @@ void Channel::receiveTelegram(const quint8 *body, unsigned length)
     if (!active)
         return;
     if (length != unsigned(Telegram::BodyLength)) {
-        qDebug() << "Received invalid sized telegram" << length;
+        writeDebugLine(DebugLine::InvalidSize, QString::number(length));
         return;
     }
     if (telegramChecksum(body) != body[5])
-        qDebug() << "Invalid CRC, ignored for now";
+        writeDebugLine(DebugLine::InvalidCrc);
     switch (body[4]) {
     case Telegram::LampOn:
         if (operation == SwitchOff) {
-            qDebug() << "Ignored stale ON message";
+            writeDebugLine(DebugLine::StaleOn);
             return;
         }
         lampOn = true;
         break;
     case Telegram::LampOff:
         if (operation == SwitchOn) {
-            qDebug() << "Ignored stale OFF message";
+            writeDebugLine(DebugLine::StaleOff);
             return;
         }
         lampOn = false;
         break;
     default:
-        qDebug() << "Received invalid command";
+        writeDebugLine(DebugLine::InvalidCommand);
         return;
     }
     operation = Confirmed;

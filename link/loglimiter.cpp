@@ -5,34 +5,16 @@
 #include <algorithm>
 #include <utility>
 
-namespace {
-// In this order; the last one is followed by the length that was received.
-const char *const AnomalyLines[] = {"Address not found",
-                                    "Invalid CRC, ignored for now",
-                                    "Received invalid command",
-                                    "Ignored stale ON message",
-                                    "Ignored stale OFF message",
-                                    "Received invalid sized telegram"};
-const int SizedLine = 5;
-} // namespace
-
 LogLimiter::LogLimiter(Clock clock)
     : clock(std::move(clock))
 {}
 
-int LogLimiter::kindOf(const QString &line)
+int LogLimiter::kindOf(std::optional<DebugLine> line)
 {
-    for (int kind = 0; kind < SizedLine; ++kind) {
-        if (line == QLatin1String(AnomalyLines[kind]))
-            return kind;
-    }
-    const QLatin1String sized(AnomalyLines[SizedLine]);
-    if (line.startsWith(sized) && (line.size() == sized.size() || line.at(sized.size()) == ' '))
-        return SizedLine;
-    return OtherLines;
+    return line && isAnomaly(*line) ? int(*line) : OtherLines;
 }
 
-bool LogLimiter::admit(const QString &line)
+bool LogLimiter::admit(std::optional<DebugLine> line)
 {
     const int index = kindOf(line);
     if (index == OtherLines)
@@ -49,7 +31,7 @@ bool LogLimiter::admit(const QString &line)
     return false;
 }
 
-void LogLimiter::countLeftOut(const QString &line)
+void LogLimiter::countLeftOut(std::optional<DebugLine> line)
 {
     ++kinds[size_t(kindOf(line))].leftOut;
     if (firstLeftOutAt < 0)
@@ -74,7 +56,7 @@ QString LogLimiter::report() const
         if (index == OtherLines)
             counts << QStringLiteral("%1 other").arg(count);
         else
-            counts << QStringLiteral("%1 \"%2\"").arg(count).arg(QLatin1String(AnomalyLines[index]));
+            counts << QStringLiteral("%1 \"%2\"").arg(count).arg(debugLineText(DebugLine(index)));
     }
     return QStringLiteral("Log lines left out in the last %1 s: %2")
         .arg(double(period) / 1000.0, 0, 'f', 1)

@@ -1,13 +1,17 @@
 #pragma once
 
+#include "link/debuglines.h"
+
 #include <QString>
 
 #include <array>
 #include <functional>
+#include <optional>
 
 // Keeps the log readable under a flood from the radio: each of the protocol's anomaly lines is
-// written at most Burst times at once and LinesPerSecond times a second, the rest are counted, and once a second a report says
-// how many of which kind were left out. Lines that could not be written at all (the log would
+// written at most Burst times at once and LinesPerSecond times a second, the rest are counted,
+// and once a second a report says how many of which kind were left out. Lines are told apart
+// by their identity (see debuglines.h); any other line is "other". Lines that could not be written at all (the log would
 // block) are counted too. Widget-free; the clock is injected so that tests can drive it.
 class LogLimiter
 {
@@ -25,9 +29,9 @@ public:
 
     // Whether `line` may be written now. A line held back is counted for the next report.
     // Lines other than the protocol's anomaly lines are always admitted.
-    bool admit(const QString &line);
+    bool admit(std::optional<DebugLine> line);
     // Counts a line that was admitted but could not be written.
-    void countLeftOut(const QString &line);
+    void countLeftOut(std::optional<DebugLine> line);
     // Whether a second has passed since the first line left out that has not been reported.
     bool reportDue() const;
     // Says how many lines of which kind were left out since the last report; empty when none.
@@ -36,8 +40,8 @@ public:
     void reported();
 
 private:
-    static constexpr int OtherLines = 6; // the kinds are the six anomaly lines, then the rest
-    static int kindOf(const QString &line);
+    static constexpr int OtherLines = AnomalyLineCount; // the anomaly lines, then the rest
+    static int kindOf(std::optional<DebugLine> line);
 
     struct Kind
     {

@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 
 #include "channel/channel.h"
+#include "link/debuglines.h"
 #include "link/linktrace.h"
 #include "link/linkwatch.h"
 #include "platform/portdiagnostics.h"
@@ -97,7 +98,7 @@ void MainWindow::startTransmitter()
         this,
         [this, port](QSerialPort::SerialPortError error) { onSerialError(port, error); },
         Qt::DirectConnection);
-    qDebug() << "Opened serial port";
+    writeDebugLine(DebugLine::OpenedSerialPort);
 }
 
 void MainWindow::closeTransmitter()
@@ -138,7 +139,7 @@ void MainWindow::dispatchBody(const quint8 *body)
     if (Channel *channel = channelFor(body + 1))
         channel->receiveTelegram(body, Telegram::BodyLength);
     else
-        qDebug() << "Address not found";
+        writeDebugLine(DebugLine::AddressNotFound);
 }
 
 void MainWindow::traceReceived(const quint8 *body)
