@@ -17,11 +17,8 @@ void prepareApplication()
 int runPanel(const QString &programName)
 {
     const QString userFolder = userConfigurationFolder();
-    const QString addressFile
-        = findChannelAddressFile(programName,
-                                 channelAddressCandidates(programName,
-                                                          userFolder,
-                                                          systemConfigurationFolders()));
+    const QString addressFile = findChannelAddressFile(
+        channelAddressCandidates(programName, userFolder, systemConfigurationFolders()));
     MainWindow window(addressFile);
     // From here on, being ended by the system closes the window as its close button does.
     SignalClose signalClose(&window);

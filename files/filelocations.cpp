@@ -17,6 +17,28 @@ QString inFolder(const QString &folder, const QString &name)
     return QDir(folder).filePath(name);
 }
 
+// Whether a new file can be made in `folder`.
+bool folderTakesNewFile(const QString &folder)
+{
+#ifdef Q_OS_WIN
+    // Windows' access rights are not in the read-only attribute that QFileInfo looks at
+    // (C:\Program Files has none): try it.
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("lumo-win-XXXXXX.tmp")));
+    return probe.open();
+#else
+    // access(2), which also knows a read-only mount.
+    const QFileInfo info(folder);
+    return info.isDir() && info.isWritable();
+#endif
+}
+
+// True when `path` names anything, even a symbolic link that leads nowhere.
+bool pathIsTaken(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
 } // namespace
 
 QString userConfigurationFolder()
@@ -35,27 +57,6 @@ QStringList systemConfigurationFolders()
     return folders;
 }
 
-// Whether a new file can be made in `folder`.
-bool folderTakesNewFile(const QString &folder)
-{
-#ifdef Q_OS_WIN
-    // Windows' access rights are not in the read-only attribute that QFileInfo looks at
-    // (C:\Program Files has none): try it.
-    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("lumo-win-XXXXXX.tmp")));
-    return probe.open();
-#else
-    // access(2), which also knows a read-only mount.
-    const QFileInfo info(folder);
-    return info.isDir() && info.isWritable();
-#endif
-}
-
-bool pathIsTaken(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
 ConfigurationFiles configurationFiles(const QString &programName, const QString &userFolder)
 {
     ConfigurationFiles files;
@@ -69,35 +70,38 @@ ConfigurationFiles configurationFiles(const QString &programName, const QString 
     return files;
 }
 
-QStringList channelAddressCandidates(const QString &programName,
-                                     const QString &userFolder,
-                                     const QStringList &systemFolders)
+AddressFileCandidates channelAddressCandidates(const QString &programName,
+                                               const QString &userFolder,
+                                               const QStringList &systemFolders)
 {
-    QStringList candidates{channelAddressPath(programName)};
+    AddressFileCandidates candidates;
+    candidates.besideProgram = channelAddressPath(programName);
+    candidates.paths << candidates.besideProgram;
     const QString earlier = earlierProgramFilePath(programName, QStringLiteral(".channels"));
-    if (earlier != candidates.first())
-        candidates << earlier;
+    if (earlier != candidates.besideProgram) {
+        candidates.earlierPlace = earlier;
+        candidates.paths << earlier;
+    }
     const QString name = QStringLiteral("lumo-win.channels");
-    candidates << inFolder(userFolder, name);
+    candidates.paths << inFolder(userFolder, name);
     for (const QString &folder : systemFolders)
-        candidates << inFolder(folder, name);
-    candidates.removeDuplicates();
+        candidates.paths << inFolder(folder, name);
+    candidates.paths.removeDuplicates();
     return candidates;
 }
 
-QString findChannelAddressFile(const QString &programName, const QStringList &candidates)
+QString findChannelAddressFile(const AddressFileCandidates &candidates)
 {
-    for (const QString &candidate : candidates) {
+    for (const QString &candidate : candidates.paths) {
         if (!pathIsTaken(candidate))
             continue;
-        if (candidate == earlierProgramFilePath(programName, QStringLiteral(".channels"))
-            && candidate != channelAddressPath(programName))
+        if (candidate == candidates.earlierPlace)
             qDebug().noquote() << QStringLiteral("Reading the channel addresses from %1, where "
                                                  "earlier versions looked; rename it to %2")
-                                      .arg(candidate, channelAddressPath(programName));
+                                      .arg(candidate, candidates.besideProgram);
         return candidate;
     }
     qDebug().noquote() << QStringLiteral("No channel address file at %1: no channel has a receiver")
-                              .arg(candidates.join(QStringLiteral(", ")));
+                              .arg(candidates.paths.join(QStringLiteral(", ")));
     return QString();
 }

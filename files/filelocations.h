@@ -24,17 +24,21 @@ struct ConfigurationFiles
 // that file exists or its folder can take a new file, else lumo-win.cnf in `userFolder`.
 ConfigurationFiles configurationFiles(const QString &programName, const QString &userFolder);
 
-// The places to look for the receiver addresses, in order: <program>.channels beside the
-// program, where earlier versions looked (if different), then lumo-win.channels in `userFolder`
-// and in each of `systemFolders`.
-QStringList channelAddressCandidates(const QString &programName,
-                                     const QString &userFolder,
-                                     const QStringList &systemFolders);
+struct AddressFileCandidates
+{
+    // In order: <program>.channels beside the program, where earlier versions looked (if
+    // different), then lumo-win.channels in the user's folder and in each system folder.
+    QStringList paths;
+    QString besideProgram; // the first, where the file belongs
+    QString earlierPlace;  // where only earlier versions looked; empty when that is the first
+};
 
-// The first of `candidates` that exists (as anything, so that what is wrong with it is
+// The places to look for the receiver addresses of a program started as `programName`.
+AddressFileCandidates channelAddressCandidates(const QString &programName,
+                                               const QString &userFolder,
+                                               const QStringList &systemFolders);
+
+// The first of the candidates that exists (as anything, so that what is wrong with it is
 // reported when it is read), or an empty text after one debug line naming every place looked.
 // Says so in one debug line when the file is found where only earlier versions looked.
-QString findChannelAddressFile(const QString &programName, const QStringList &candidates);
-
-// True when `path` names anything, even a symbolic link that leads nowhere.
-bool pathIsTaken(const QString &path);
+QString findChannelAddressFile(const AddressFileCandidates &candidates);

@@ -170,12 +170,12 @@ void TestFileLocations::earlierSettingsMoveOnce()
 void TestFileLocations::addressCandidates()
 {
     const QStringList system{"/etc/xdg/lumo-win", "/site/lumo-win"};
-    QCOMPARE(channelAddressCandidates("/usr/bin/lumo-win", "/u/lumo-win", system),
+    QCOMPARE(channelAddressCandidates("/usr/bin/lumo-win", "/u/lumo-win", system).paths,
              QStringList({"/usr/bin/lumo-win.channels",
                           "/u/lumo-win/lumo-win.channels",
                           "/etc/xdg/lumo-win/lumo-win.channels",
                           "/site/lumo-win/lumo-win.channels"}));
-    QCOMPARE(channelAddressCandidates("/opt/lumo.d/panel", "/u/lumo-win", {}),
+    QCOMPARE(channelAddressCandidates("/opt/lumo.d/panel", "/u/lumo-win", {}).paths,
              QStringList({"/opt/lumo.d/panel.channels",
                           "/opt/lumo.channels",
                           "/u/lumo-win/lumo-win.channels"}));
@@ -216,11 +216,11 @@ void TestFileLocations::addressFileFound()
         QVERIFY(made.open(QIODevice::WriteOnly));
     }
     const QString program = root.filePath("lumo.d/panel");
-    const QStringList candidates = channelAddressCandidates(program,
-                                                            root.filePath("user"),
-                                                            {root.filePath("system")});
+    const AddressFileCandidates candidates = channelAddressCandidates(program,
+                                                                      root.filePath("user"),
+                                                                      {root.filePath("system")});
     DebugLog log;
-    const QString path = findChannelAddressFile(program, candidates);
+    const QString path = findChannelAddressFile(candidates);
     QCOMPARE(path, found.isEmpty() ? QString() : root.filePath(found));
     QCOMPARE(log.lines.join('\n'), QString(debugLine).replace("R/", root.path() + "/"));
 }
