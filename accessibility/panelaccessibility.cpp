@@ -2,6 +2,7 @@
 
 #include "accessibility/focuskeeper.h"
 #include "accessibility/focusmark.h"
+#include "link/telegram.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -38,7 +39,7 @@ PanelAccessibility::PanelAccessibility(QMainWindow *window)
     name(find("exitButton"), tr("Exit"), tr("Closes the panel"));
 
     QHash<QWidget *, QWidget *> indicatorOf;
-    for (int n = 1; n <= 4; ++n) {
+    for (int n = 1; n <= ChannelCount; ++n) {
         const QString suffix = QString("_%1").arg(n);
         QWidget *indicator = find("lampLED" + suffix);
         QWidget *lampSwitch = find("lampButton" + suffix);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/telegram.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -14,7 +16,7 @@ class Configuration
 public:
     QString winGeometry;
     QString winState;
-    std::array<bool, 4> active{};
+    std::array<bool, ChannelCount> active{};
     QString fileName;
 
     // Records `fileName` for save(), then reads the file if it can; `readFrom`, when given, is

@@ -22,7 +22,7 @@ MainWindow::MainWindow(const QString &addressFile)
 
     const ChannelAddresses addresses = addressFile.isEmpty() ? ChannelAddresses{}
                                                              : loadChannelAddresses(addressFile);
-    channels.reset(new std::array<Channel, 4>{
+    channels.reset(new std::array<Channel, ChannelCount>{
         {Channel(this, addresses[0].data(), ui->activeButton_1, ui->lampButton_1, ui->lampLED_1),
          Channel(this, addresses[1].data(), ui->activeButton_2, ui->lampButton_2, ui->lampLED_2),
          Channel(this, addresses[2].data(), ui->activeButton_3, ui->lampButton_3, ui->lampLED_3),
@@ -61,7 +61,7 @@ void MainWindow::applyConfiguration()
         restoreGeometry(QByteArray::fromBase64(configuration.winGeometry.toLatin1()));
     if (!configuration.winState.isEmpty())
         restoreState(QByteArray::fromBase64(configuration.winState.toLatin1()), 0);
-    for (int n = 0; n < 4; ++n)
+    for (int n = 0; n < ChannelCount; ++n)
         channel(n).setActive(configuration.active[n]);
 }
 
@@ -82,7 +82,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     closeTransmitter();
     configuration.winGeometry = QString::fromLatin1(saveGeometry().toBase64());
     configuration.winState = QString::fromLatin1(saveState(0).toBase64());
-    for (int n = 0; n < 4; ++n)
+    for (int n = 0; n < ChannelCount; ++n)
         configuration.active[n] = channel(n).isActive();
     try {
         configuration.save();

@@ -76,7 +76,7 @@ private:
     Configuration configuration;
     Ui::MainWindow *ui = nullptr;
     // One block of four; its channels are destroyed before the window's children.
-    std::unique_ptr<std::array<Channel, 4>> channels;
+    std::unique_ptr<std::array<Channel, ChannelCount>> channels;
     QTimer *timer = nullptr;
     QSerialPort *serialPort = nullptr;
     bool initialized = false;

@@ -8,7 +8,7 @@
 
 #include <array>
 
-using ChannelAddresses = std::array<ChannelAddress, 4>;
+using ChannelAddresses = std::array<ChannelAddress, ChannelCount>;
 
 struct ChannelAddressFile
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/debuglines.h"
+#include "link/telegram.h"
 
 #include <QString>
 
@@ -21,7 +22,7 @@ public:
 
     // Of each kind. Four at once is the panel's own burst, one per channel (four receivers that
     // all send bad checksums at start-up); ordinary traffic never loses a line.
-    static constexpr int Burst = 4;
+    static constexpr int Burst = ChannelCount;
     static constexpr int LinesPerSecond = 10;
     static constexpr qint64 ReportPeriodMs = 1000;
 

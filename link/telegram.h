@@ -20,6 +20,9 @@ constexpr quint8 LampOn = 1;
 constexpr quint8 ReportState = 2;
 } // namespace Telegram
 
+// The panel's channels, one per receiver, numbered 1 to ChannelCount.
+constexpr int ChannelCount = 4;
+
 // Three opaque bytes in wire order; 00 00 00 marks a channel without receiver.
 using ChannelAddress = std::array<quint8, 3>;
 using TelegramFrame = std::array<quint8, Telegram::FrameLength>;

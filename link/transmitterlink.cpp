@@ -160,7 +160,7 @@ Channel *MainWindow::channelFor(const quint8 *address)
 
 int MainWindow::channelNumber(const Channel *channel) const
 {
-    for (int n = 0; n < 4; ++n) {
+    for (int n = 0; n < ChannelCount; ++n) {
         if (&channels->at(n) == channel)
             return n + 1;
     }
