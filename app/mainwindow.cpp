@@ -7,6 +7,7 @@
 #include "dialogs/about.h"
 #include "dialogs/menudialog.h"
 #include "link/debuglines.h"
+#include "link/transmitterlink.h"
 
 #include <QCloseEvent>
 #include <QTimer>
@@ -28,7 +29,8 @@ MainWindow::MainWindow(const QString &addressFile)
          Channel(this, addresses[2].data(), ui->activeButton_3, ui->lampButton_3, ui->lampLED_3),
          Channel(this, addresses[3].data(), ui->activeButton_4, ui->lampButton_4, ui->lampLED_4)}});
 
-    if (!openTransmitter())
+    transmitterLink = new TransmitterLink(this, *channels);
+    if (!transmitterLink->open())
         std::exit(1);
 
     timer = new QTimer(this);
@@ -77,9 +79,7 @@ void MainWindow::showEvent(QShowEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    windowClosed = true; // and the transmitter is no longer looked for
-    awaitingTransmitter = false;
-    closeTransmitter();
+    transmitterLink->windowClosed();
     configuration.winGeometry = QString::fromLatin1(saveGeometry().toBase64());
     configuration.winState = QString::fromLatin1(saveState(0).toBase64());
     for (int n = 0; n < ChannelCount; ++n)
@@ -104,4 +104,24 @@ void MainWindow::on_vornaButton_clicked()
     About about(this);
     about.setModal(true);
     about.exec();
+}
+
+void MainWindow::onTimerTick()
+{
+    transmitterLink->checkLine();
+    blinkPhase = !blinkPhase;
+    for (Channel &channel : *channels)
+        channel.tick(transmitterLink->port());
+    transmitterLink->tick();
+}
+
+void MainWindow::enableChannels(bool flag)
+{
+    for (Channel &channel : *channels)
+        channel.setButtonsEnabled(flag);
+}
+
+QSerialPort *MainWindow::transmitterPort() const
+{
+    return transmitterLink->port();
 }

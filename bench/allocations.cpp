@@ -1,9 +1,10 @@
-// Counts heap allocations on the receive path: MainWindow::receiveBytes over many frames and
+// Counts heap allocations on the receive path: TransmitterLink::receiveBytes over many frames and
 // bytes of each kind of traffic. malloc and friends are replaced for the whole program (operator
 // new goes through malloc), and counted only while `counting` is set.
 #include "benchsupport.h"
 
 #include "app/mainwindow.h"
+#include "link/transmitterlink.h"
 #include "channel/channel.h"
 
 #include <QApplication>
@@ -80,7 +81,7 @@ long allocationsFor(MainWindow &window, const QByteArray &stream, int piece)
     allocations = 0;
     counting = true;
     for (int at = 0; at < stream.size(); at += piece)
-        window.receiveBytes(stream.constData() + at, qMin(piece, stream.size() - at));
+        window.link().receiveBytes(stream.constData() + at, qMin(piece, stream.size() - at));
     counting = false;
     return allocations.load();
 }

@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 #include "link/debuglines.h"
 #include "link/linktrace.h"
+#include "link/transmitterlink.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -197,7 +198,7 @@ void Channel::sendTelegram(QSerialPort *port, quint8 command)
     if (!port)
         return;
     const TelegramFrame frame = commandTelegram(address, command);
-    qCDebug(lumoLink).noquote() << describeSent(frame, owner->channelNumber(this));
+    qCDebug(lumoLink).noquote() << describeSent(frame, owner->link().channelNumber(this));
     port->write(reinterpret_cast<const char *>(frame.data()), qint64(frame.size()));
     port->flush();
 }

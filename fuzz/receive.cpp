@@ -5,6 +5,7 @@
 // values (channel states, cut lengths, ticks) from the back, so a seed can simply be a stream of
 // frames with a few control bytes after it.
 #include "app/mainwindow.h"
+#include "link/transmitterlink.h"
 #include "channel/channel.h"
 #include "link/framing.h"
 #include "link/telegram.h"
@@ -96,7 +97,7 @@ void putInState(Channel &channel, State state)
 void resetFraming()
 {
     static const char filler[] = {0, 0, 0, 0, 0, 0, 3};
-    window->receiveBytes(filler, sizeof filler);
+    window->link().receiveBytes(filler, sizeof filler);
 }
 
 // The number of complete report bodies whose address no channel has, by a straightforward
@@ -207,7 +208,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     while (input.remaining_bytes() > 0) {
         const size_t cut = input.ConsumeIntegralInRange<size_t>(0, 32);
         const std::vector<quint8> piece = input.ConsumeBytes<quint8>(cut);
-        window->receiveBytes(reinterpret_cast<const char *>(piece.data()), qsizetype(piece.size()));
+        window->link().receiveBytes(reinterpret_cast<const char *>(piece.data()), qsizetype(piece.size()));
         stream.insert(stream.end(), piece.begin(), piece.end());
         const quint8 tickControl = input.ConsumeIntegral<quint8>();
         const int ticks = tickControl < 224 ? 0 : tickControl < 254 ? 1 : 60;

@@ -1,8 +1,6 @@
-// The transmitter link: the main window's operations that find, open and watch the transmitter's
-// serial port, frame what it receives and distribute the tick.
-#include "app/mainwindow.h"
+#include "transmitterlink.h"
 
-#include "channel/channel.h"
+#include "app/mainwindow.h"
 #include "link/debuglines.h"
 #include "link/linktrace.h"
 #include "link/linkwatch.h"
@@ -38,11 +36,17 @@ public:
 
 } // namespace
 
-bool MainWindow::openTransmitter()
+TransmitterLink::TransmitterLink(MainWindow *window, Channels &channels)
+    : QObject(window)
+    , window(window)
+    , channels(channels)
+{}
+
+bool TransmitterLink::open()
 {
-    closeTransmitter();
+    close();
     try {
-        startTransmitter();
+        start();
         // The name quoted, so that control characters in it cannot forge trace lines.
         qCDebug(lumoLink) << "opened" << transmitterName;
         return true;
@@ -50,17 +54,17 @@ bool MainWindow::openTransmitter()
         if (const auto *failure = dynamic_cast<const OpenFailure *>(&e);
             failure && !failure->detail.isEmpty())
             qDebug().noquote() << failure->detail;
-        QMessageBox::critical(this,
+        QMessageBox::critical(window,
                               tr("Error"),
                               QString::fromUtf8(e.what()),
                               QMessageBox::Ok,
                               QMessageBox::NoButton);
-        closeTransmitter();
+        close();
         return false;
     }
 }
 
-void MainWindow::startTransmitter()
+void TransmitterLink::start()
 {
     // A set LUMO_WIN_PORT names the port directly: pseudo-terminals and some bridges are never
     // listed with USB ids, and some users want a stable /dev/serial/by-id path.
@@ -89,9 +93,9 @@ void MainWindow::startTransmitter()
     serialPort->setTextModeEnabled(false);
     serialPort->setBreakEnabled(false);
     inFrame = false;
-    // The window is the context, so that closeTransmitter() can cut these connections.
+    // The link is the context, so that close() can cut these connections.
     QSerialPort *port = serialPort;
-    connect(port, &QSerialPort::readyRead, this, &MainWindow::onReadyRead, Qt::DirectConnection);
+    connect(port, &QSerialPort::readyRead, this, &TransmitterLink::onReadyRead, Qt::DirectConnection);
     connect(
         port,
         &QSerialPort::errorOccurred,
@@ -101,7 +105,7 @@ void MainWindow::startTransmitter()
     writeDebugLine(DebugLine::OpenedSerialPort);
 }
 
-void MainWindow::closeTransmitter()
+void TransmitterLink::close()
 {
     if (!serialPort)
         return;
@@ -114,7 +118,7 @@ void MainWindow::closeTransmitter()
     port->deleteLater();
 }
 
-void MainWindow::onReadyRead()
+void TransmitterLink::onReadyRead()
 {
     if (!serialPort)
         return;
@@ -122,7 +126,7 @@ void MainWindow::onReadyRead()
     receiveBytes(data.constData(), data.size());
 }
 
-void MainWindow::receiveBytes(const char *data, qsizetype size)
+void TransmitterLink::receiveBytes(const char *data, qsizetype size)
 {
     for (qsizetype i = 0; i < size; ++i) {
         if (framingStep(rxBuffer, inFrame, static_cast<quint8>(data[i])))
@@ -130,7 +134,7 @@ void MainWindow::receiveBytes(const char *data, qsizetype size)
     }
 }
 
-void MainWindow::dispatchBody(const quint8 *body)
+void TransmitterLink::dispatchBody(const quint8 *body)
 {
     if (linkTrace.isDebugEnabled())
         traceReceived(body);
@@ -142,15 +146,15 @@ void MainWindow::dispatchBody(const quint8 *body)
         writeDebugLine(DebugLine::AddressNotFound);
 }
 
-void MainWindow::traceReceived(const quint8 *body)
+void TransmitterLink::traceReceived(const quint8 *body)
 {
     const int number = body[0] == Telegram::ReportKind ? channelNumber(channelFor(body + 1)) : 0;
     qCDebug(lumoLink).noquote() << describeReceived(body, number);
 }
 
-Channel *MainWindow::channelFor(const quint8 *address)
+Channel *TransmitterLink::channelFor(const quint8 *address)
 {
-    for (Channel &channel : *channels) {
+    for (Channel &channel : channels) {
         const ChannelAddress &own = channel.channelAddress();
         if (std::equal(own.begin(), own.end(), address))
             return &channel;
@@ -158,34 +162,34 @@ Channel *MainWindow::channelFor(const quint8 *address)
     return nullptr;
 }
 
-int MainWindow::channelNumber(const Channel *channel) const
+int TransmitterLink::channelNumber(const Channel *channel) const
 {
     for (int n = 0; n < ChannelCount; ++n) {
-        if (&channels->at(n) == channel)
+        if (&channels[size_t(n)] == channel)
             return n + 1;
     }
     return 0;
 }
 
-void MainWindow::onSerialError(QSerialPort *port, QSerialPort::SerialPortError error)
+void TransmitterLink::onSerialError(QSerialPort *port, QSerialPort::SerialPortError error)
 {
     // Opening clears the error with NoError, and a port already taken out of service may still
     // be unwinding its own emission: neither is a failure of the held port.
     if (error == QSerialPort::NoError || port != serialPort)
         return;
-    loseTransmitter(port->errorString());
+    lose(port->errorString());
 }
 
-void MainWindow::loseTransmitter(const QString &reason)
+void TransmitterLink::lose(const QString &reason)
 {
     if (!serialPort)
         return;
     qCDebug(lumoLink).nospace() << "lost " << transmitterName << ": " << qUtf8Printable(reason);
     // Out of service at once: a hung-up port keeps signalling errors, and the channels must not
     // write into a line that is gone.
-    closeTransmitter();
-    enableChannels(false);
-    awaitingTransmitter = true;
+    close();
+    window->enableChannels(false);
+    awaiting = true;
     reopenCountdown = ReopenTicks;
     reopenFailure.clear();
     if (errorBoxDue)
@@ -194,69 +198,70 @@ void MainWindow::loseTransmitter(const QString &reason)
     // Shown from the event loop, not from inside the port's signal or the tick that noticed.
     const QString text = tr("Error reading from serial port: %1").arg(reason);
     QMetaObject::invokeMethod(
-        this, [this, text] { showLinkError(text); }, Qt::QueuedConnection);
+        this, [this, text] { showError(text); }, Qt::QueuedConnection);
 }
 
-void MainWindow::showLinkError(const QString &text)
+void TransmitterLink::showError(const QString &text)
 {
-    if (!windowClosed)
-        QMessageBox::critical(this, tr("Error"), text, QMessageBox::Ok, QMessageBox::NoButton);
+    if (!closed)
+        QMessageBox::critical(window, tr("Error"), text, QMessageBox::Ok, QMessageBox::NoButton);
     errorBoxDue = false;
     // The transmitter may have come back while the box was open: then the channels stay usable.
     if (!serialPort)
-        enableChannels(false);
+        window->enableChannels(false);
 }
 
-void MainWindow::reopenTransmitter()
+void TransmitterLink::reopen()
 {
     QString failure;
     try {
-        startTransmitter();
+        start();
     } catch (const OpenFailure &e) {
         failure = e.detail.isEmpty() ? QString::fromUtf8(e.what()) : e.detail;
     } catch (const std::exception &e) {
         failure = QString::fromUtf8(e.what());
     }
     if (!failure.isEmpty()) {
-        closeTransmitter();
+        close();
         // One line for each new reason, not one a second.
         if (failure != reopenFailure)
             qDebug().noquote() << "Waiting for the transmitter:" << failure.trimmed();
         reopenFailure = failure;
         return;
     }
-    awaitingTransmitter = false;
+    awaiting = false;
     reopenFailure.clear();
     qCDebug(lumoLink) << "reopened" << transmitterName;
     // As after start-up: the buttons are free, and every active channel asks its receiver for
     // the lamp's state on the next tick, as a press of its active button does.
-    enableChannels(true);
-    for (Channel &channel : *channels) {
+    window->enableChannels(true);
+    for (Channel &channel : channels) {
         if (channel.isActive())
             channel.onActivePressed();
     }
 }
 
-void MainWindow::onTimerTick()
+void TransmitterLink::checkLine()
 {
     // Noticed here, before a channel writes, even when the toolkit reports nothing.
     if (serialPort) {
         const QString failure = lineFailure(*serialPort);
         if (!failure.isEmpty())
-            loseTransmitter(failure);
-    }
-    blinkPhase = !blinkPhase;
-    for (Channel &channel : *channels)
-        channel.tick(serialPort);
-    // After the channels: a reopened line carries the channels' queries from the next tick on.
-    if (awaitingTransmitter && !windowClosed && --reopenCountdown <= 0) {
-        reopenCountdown = ReopenTicks;
-        reopenTransmitter();
+            lose(failure);
     }
 }
 
-void MainWindow::enableChannels(bool flag)
+void TransmitterLink::tick()
 {
-    for (Channel &channel : *channels)
-        channel.setButtonsEnabled(flag);
+    if (awaiting && !closed && --reopenCountdown <= 0) {
+        reopenCountdown = ReopenTicks;
+        reopen();
+    }
+}
+
+void TransmitterLink::windowClosed()
+{
+    closed = true;
+    awaiting = false;
+    close();
 }

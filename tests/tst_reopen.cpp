@@ -3,6 +3,7 @@
 // into use in whatever order the loss, the return and the dismissal of the box come; and the
 // lumo.link trace of the traffic and of the line.
 #include "app/mainwindow.h"
+#include "link/transmitterlink.h"
 #include "channel/channel.h"
 #include "link/linktrace.h"
 #include "support/panelfixture.h"
@@ -105,7 +106,7 @@ void TestReopen::lose()
     peer().hangUp();
     window->onTimerTick();
     QCOMPARE(window->transmitterPort(), nullptr);
-    QVERIFY(window->awaitsTransmitter());
+    QVERIFY(window->link().awaitsTransmitter());
     QVERIFY(buttonsEnabled(false));
 }
 
@@ -115,7 +116,7 @@ void TestReopen::bringBack()
     for (int tick = 0; tick < TicksPerLook && !window->transmitterPort(); ++tick)
         window->onTimerTick();
     QVERIFY2(window->transmitterPort(), "not reopened within a second");
-    QVERIFY(!window->awaitsTransmitter());
+    QVERIFY(!window->link().awaitsTransmitter());
     window->onTimerTick();
     QByteArray queries;
     for (int n : active)
@@ -199,7 +200,7 @@ void TestReopen::lostLineNoticedWithoutAReport()
 {
     // Newer Qt reports nothing when a line hangs up; here the toolkit's reports reach nobody.
     QSerialPort *port = window->transmitterPort();
-    QVERIFY(QObject::disconnect(port, &QSerialPort::errorOccurred, window, nullptr));
+    QVERIFY(QObject::disconnect(port, &QSerialPort::errorOccurred, &window->link(), nullptr));
     BoxDismisser &boxes = panel->boxes();
     peer().hangUp();
     QTest::qWait(100);
@@ -214,7 +215,7 @@ void TestReopen::lostLineNoticedWithoutAReport()
 void TestReopen::releasedPortKeepsNoConnection()
 {
     QPointer<QSerialPort> port = window->transmitterPort();
-    window->closeTransmitter();
+    window->link().close();
     QVERIFY(port); // released later, it may be inside its own signal
     QVERIFY(!QObject::disconnect(port, nullptr, window, nullptr));
     QTRY_VERIFY(port.isNull());

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "link/transmitterlink.h"
 #include "app/startup.h"
 #include "channel/channel.h"
 #include "support/boxdismisser.h"
@@ -124,23 +125,23 @@ void TestTransmitterLink::dispatchRules()
     window->channel(0).onActivePressed();
     window->channel(1).onActivePressed();
 
-    window->receiveBytes(report("A0A1A2", 1).constData(), 8);
+    window->link().receiveBytes(report("A0A1A2", 1).constData(), 8);
     QVERIFY(window->channel(0).isLampOn()); // the lower channel number wins
     QVERIFY(!window->channel(1).isLampOn());
 
     panel->log().clear();
     QByteArray echo = report("A0A1A2", 0);
     echo[1] = char(Telegram::CommandKind);
-    window->receiveBytes(echo.constData(), 8); // an echoed command is dropped silently
+    window->link().receiveBytes(echo.constData(), 8); // an echoed command is dropped silently
     QVERIFY(window->channel(0).isLampOn());
     QCOMPARE(panel->log(), QStringList());
 
-    window->receiveBytes(report("C0FFEE", 1).constData(), 8);
+    window->link().receiveBytes(report("C0FFEE", 1).constData(), 8);
     QCOMPARE(panel->log(), QStringList{"Address not found"});
 
     // 00 00 00 goes to the channel without receiver, which is never active: no line at all.
     panel->log().clear();
-    window->receiveBytes(report("000000", 1).constData(), 8);
+    window->link().receiveBytes(report("000000", 1).constData(), 8);
     QCOMPARE(panel->log(), QStringList());
 }
 
@@ -180,14 +181,14 @@ void TestTransmitterLink::foreignAndHarmlessErrorsAreIgnored()
     QVERIFY(makeWindow("11 11 11\n"));
     BoxDismisser &boxes = panel->boxes();
     QSerialPort *port = window->transmitterPort();
-    window->onSerialError(port, QSerialPort::NoError);
+    window->link().onSerialError(port, QSerialPort::NoError);
     QSerialPort stranger;
-    window->onSerialError(&stranger, QSerialPort::ReadError);
+    window->link().onSerialError(&stranger, QSerialPort::ReadError);
     QTest::qWait(50);
     QCOMPARE(boxes.seen, QStringList());
     QCOMPARE(window->transmitterPort(), port);
-    window->closeTransmitter();
-    window->onSerialError(port, QSerialPort::ReadError); // after release: nothing to dereference
+    window->link().close();
+    window->link().onSerialError(port, QSerialPort::ReadError); // after release: nothing to dereference
     QTest::qWait(50);
     QCOMPARE(boxes.seen, QStringList());
 }

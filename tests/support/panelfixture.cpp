@@ -1,6 +1,7 @@
 #include "panelfixture.h"
 
 #include "channel/channel.h"
+#include "link/transmitterlink.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,7 +60,7 @@ QLabel *PanelFixture::indicator(int channel) const
 
 void PanelFixture::receive(const QByteArray &bytes)
 {
-    panel->receiveBytes(bytes.constData(), bytes.size());
+    panel->link().receiveBytes(bytes.constData(), bytes.size());
 }
 
 void PanelFixture::confirmChannel(int index, quint8 state)
