@@ -1,6 +1,7 @@
 #include "channeladdresses.h"
 
 #include "files/filesafety.h"
+#include "link/debuglines.h"
 
 #include <QDebug>
 
@@ -22,15 +23,9 @@ int hexValue(char c)
 QString quoted(const QByteArray &text)
 {
     constexpr int MaxShown = 24;
-    QString result = QStringLiteral("\"");
-    for (int i = 0; i < text.size() && i < MaxShown; ++i) {
-        const auto byte = static_cast<unsigned char>(text.at(i));
-        if (byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\')
-            result += QLatin1Char(char(byte));
-        else
-            result += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
-    }
-    result += QLatin1Char('"');
+    QString result = QLatin1Char('"')
+                     + printableForLog(QString::fromLatin1(text.left(MaxShown)), true)
+                     + QLatin1Char('"');
     if (text.size() > MaxShown)
         result += QStringLiteral("...");
     return result;

@@ -30,6 +30,12 @@ inline bool isAnomaly(DebugLine line)
 
 QLatin1String debugLineText(DebugLine line);
 
+// `text` fit for one log line: control characters (a newline would start a line of its own)
+// are written as escapes such as \n or \x1b. With `asciiOnly`, for Latin-1 text made from a
+// file's bytes, every byte outside printable ASCII, the quotation mark and the backslash are
+// written as \xNN.
+QString printableForLog(const QString &text, bool asciiOnly = false);
+
 // Writes `line` to the debug log, `detail` after a blank when given.
 void writeDebugLine(DebugLine line, const QString &detail = QString());
 

@@ -85,10 +85,9 @@ void TransmitterLink::start()
     serialPort->setStopBits(QSerialPort::OneStop);
     if (!serialPort->open(QIODevice::ReadWrite)) {
         throw OpenFailure("Unable to open serial port ",
-                          describeOpenFailure(portName,
-                                              serialPort->error(),
-                                              serialPort->errorString(),
-                                              deviceGroupOf(portName)));
+                          describeOpenFailure(examineOpenFailure(portName,
+                                                                 serialPort->error(),
+                                                                 serialPort->errorString())));
     }
     serialPort->setTextModeEnabled(false);
     serialPort->setBreakEnabled(false);

@@ -32,16 +32,3 @@ OpenFailureFacts examineOpenFailure(const QString &portName,
 // The debug line that tells the user why the port did not open and, where the cause is known,
 // what to do about it.
 QString describeOpenFailure(const OpenFailureFacts &failure);
-
-// The same for a failure just seen: examines it, with `deviceGroup` as the device's group.
-QString describeOpenFailure(const QString &portName,
-                            QSerialPort::SerialPortError error,
-                            const QString &errorText,
-                            const QString &deviceGroup);
-
-// The group owning the device file behind `portName` ("ttyUSB0" or a full path).
-QString deviceGroupOf(const QString &portName);
-
-// `text` fit for one log line: control characters (a newline would start a line of its own)
-// are written as escapes such as \n or \x1b.
-QString printableForLog(const QString &text);

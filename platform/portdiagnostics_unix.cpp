@@ -1,5 +1,7 @@
 #include "platform/portdiagnostics.h"
 
+#include "link/debuglines.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -78,7 +80,8 @@ OpenFailureFacts examineOpenFailure(const QString &portName,
     failure.errorText = errorText;
     const QString location = deviceLocation(portName);
     failure.deviceExists = QFileInfo::exists(location);
-    failure.deviceGroup = deviceGroupOf(portName);
+    if (failure.deviceExists)
+        failure.deviceGroup = QFileInfo(location).group();
     const QByteArray encoded = QFile::encodeName(location);
     failure.deviceUsable = failure.deviceExists && ::access(encoded.constData(), R_OK | W_OK) == 0;
     failure.lockFile = lockFileFor(location, &failure.lockNameTooLong);
@@ -152,42 +155,4 @@ QString describeOpenFailure(const OpenFailureFacts &failure)
                + QStringLiteral(
                    " (the port is in use by another program that holds it exclusively)");
     return line;
-}
-
-QString describeOpenFailure(const QString &portName,
-                            QSerialPort::SerialPortError error,
-                            const QString &errorText,
-                            const QString &deviceGroup)
-{
-    OpenFailureFacts failure = examineOpenFailure(portName, error, errorText);
-    failure.deviceGroup = deviceGroup;
-    return describeOpenFailure(failure);
-}
-
-QString deviceGroupOf(const QString &portName)
-{
-    const QFileInfo info(deviceLocation(portName));
-    return info.exists() ? info.group() : QString();
-}
-
-QString printableForLog(const QString &text)
-{
-    QString printable;
-    printable.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == '\n')
-            printable += QLatin1String("\\n");
-        else if (u == '\r')
-            printable += QLatin1String("\\r");
-        else if (u == '\t')
-            printable += QLatin1String("\\t");
-        else if (u < 0x20 || u == 0x7F)
-            printable += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
-        else if ((u >= 0x80 && u < 0xA0) || u == 0x2028 || u == 0x2029)
-            printable += QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0'));
-        else
-            printable += c;
-    }
-    return printable;
 }

@@ -163,10 +163,8 @@ void TestPortDiagnostics::realPort()
     QSerialPort port;
     port.setPortName(portName);
     const bool opened = port.open(QIODevice::ReadWrite);
-    const QString line = describeOpenFailure(portName,
-                                             port.error(),
-                                             port.errorString(),
-                                             deviceGroupOf(portName));
+    const QString line = describeOpenFailure(
+        examineOpenFailure(portName, port.error(), port.errorString()));
     if (situation == "locked") {
         QFile::remove(lockFile);
         owner.kill();
