@@ -16,8 +16,6 @@ public:
     // Marks the `widgets`; mouse presses on `background` hide the mark as well.
     FocusMark(QWidget *background, const QList<QWidget *> &widgets);
 
-    bool isShown() const { return keyboardInUse; }
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -6,6 +6,13 @@ Q_LOGGING_CATEGORY(lumoLink, "lumo.link", QtWarningMsg)
 
 namespace {
 
+// "02 05 12 34 56 02 4B 03"
+QString hexBytes(const quint8 *bytes, int size)
+{
+    return QString::fromLatin1(
+        QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), size).toHex(' ').toUpper());
+}
+
 QString line(const char *direction, const quint8 *frame, const QString &meaning)
 {
     return QStringLiteral("%1 %2  %3")
@@ -19,12 +26,6 @@ QString channelText(int channel)
 }
 
 } // namespace
-
-QString hexBytes(const quint8 *bytes, int size)
-{
-    return QString::fromLatin1(
-        QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), size).toHex(' ').toUpper());
-}
 
 QString describeSent(const TelegramFrame &frame, int channel)
 {

@@ -10,9 +10,6 @@
 // builds nothing while the category is off.
 Q_DECLARE_LOGGING_CATEGORY(lumoLink)
 
-// "02 05 12 34 56 02 4B 03"
-QString hexBytes(const quint8 *bytes, int size);
-
 // One trace line for a command telegram the panel wrote: direction, its eight bytes and what it
 // asks. `channel` is the sending channel's number, 1 to 4, or 0 when not known.
 QString describeSent(const TelegramFrame &frame, int channel);
