@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 // What the three widgets of a channel column show, as far as words can tell it.
@@ -15,6 +16,9 @@ struct ChannelView
 // The words for each widget: its accessible description and its tool tip.
 struct ChannelWords
 {
+    Q_DECLARE_TR_FUNCTIONS(ChannelWords)
+
+public:
     QString lamp;
     QString lampSwitch;
     QString active;
