@@ -1,4 +1,5 @@
 #include "panelaccessibility.h"
+#include "ui_mainwindow.h"
 
 #include "accessibility/focuskeeper.h"
 #include "accessibility/focusmark.h"
@@ -23,29 +24,24 @@ void name(QWidget *widget, const QString &name, const QString &description = QSt
 }
 } // namespace
 
-PanelAccessibility::PanelAccessibility(QMainWindow *window)
+PanelAccessibility::PanelAccessibility(QMainWindow *window, const Ui::MainWindow &form)
     : QObject(window)
 {
-    auto find = [window](const QString &objectName) {
-        return window->findChild<QWidget *>(objectName);
-    };
-    QList<QWidget *> marked;
-    for (const char *objectName : {"sideButton", "vornaButton", "exitButton"}) {
-        if (QWidget *widget = find(objectName))
-            marked << widget;
-    }
-    name(find("sideButton"), tr("Menu"), tr("Opens the menu"));
-    name(find("vornaButton"), tr("About"), tr("Shows the program's name and version"));
-    name(find("exitButton"), tr("Exit"), tr("Closes the panel"));
+    QList<QWidget *> marked{form.sideButton, form.vornaButton, form.exitButton};
+    name(form.sideButton, tr("Menu"), tr("Opens the menu"));
+    name(form.vornaButton, tr("About"), tr("Shows the program's name and version"));
+    name(form.exitButton, tr("Exit"), tr("Closes the panel"));
 
+    QWidget *const columns[ChannelCount][3]
+        = {{form.lampLED_1, form.lampButton_1, form.activeButton_1},
+           {form.lampLED_2, form.lampButton_2, form.activeButton_2},
+           {form.lampLED_3, form.lampButton_3, form.activeButton_3},
+           {form.lampLED_4, form.lampButton_4, form.activeButton_4}};
     QHash<QWidget *, QWidget *> indicatorOf;
     for (int n = 1; n <= ChannelCount; ++n) {
-        const QString suffix = QString("_%1").arg(n);
-        QWidget *indicator = find("lampLED" + suffix);
-        QWidget *lampSwitch = find("lampButton" + suffix);
-        QWidget *activeButton = find("activeButton" + suffix);
-        if (!indicator || !lampSwitch || !activeButton)
-            continue;
+        QWidget *indicator = columns[n - 1][0];
+        QWidget *lampSwitch = columns[n - 1][1];
+        QWidget *activeButton = columns[n - 1][2];
         name(indicator, tr("Channel %1 lamp").arg(n));
         name(lampSwitch, tr("Channel %1 lamp switch").arg(n));
         name(activeButton, tr("Channel %1 active").arg(n));
@@ -54,6 +50,5 @@ PanelAccessibility::PanelAccessibility(QMainWindow *window)
         marked << indicator << lampSwitch << activeButton;
     }
     new FocusKeeper(window, indicatorOf);
-    if (window->centralWidget())
-        new FocusMark(window->centralWidget(), marked);
+    new FocusMark(window->centralWidget(), marked);
 }

@@ -3,6 +3,9 @@
 #include <QObject>
 
 class QMainWindow;
+namespace Ui {
+class MainWindow;
+}
 
 // Names the fifteen image-only widgets of the main window for assistive technology, and gives
 // the top bar and exit buttons their tool tips; the channels describe their own widgets' state.
@@ -11,5 +14,5 @@ class PanelAccessibility : public QObject
     Q_OBJECT
 
 public:
-    explicit PanelAccessibility(QMainWindow *window);
+    PanelAccessibility(QMainWindow *window, const Ui::MainWindow &form);
 };

@@ -19,7 +19,7 @@ MainWindow::MainWindow(const QString &addressFile)
     , ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
-    new PanelAccessibility(this);
+    new PanelAccessibility(this, *ui);
 
     const ChannelAddresses addresses = addressFile.isEmpty() ? ChannelAddresses{}
                                                              : loadChannelAddresses(addressFile);
