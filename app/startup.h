@@ -4,8 +4,9 @@
 
 // Everything start-up does once the application object exists: builds the main window (which
 // ends the process with status 1 if the transmitter cannot be opened), reads the configuration
-// kept beside `programName`, shows the window, applies the configuration and runs the event
-// loop. Returns the loop's result, the process exit status.
+// from where a program started as `programName` keeps it (see filelocations.h), shows the
+// window, applies the configuration and runs the event loop. Returns the loop's result, the
+// process exit status.
 int runPanel(const QString &programName);
 
 // What must be settled before the application object exists. On a high-density screen Qt 6
