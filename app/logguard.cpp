@@ -57,13 +57,13 @@ void guardedOutput(QtMsgType type, const QMessageLogContext &context, const QStr
     {
         const std::lock_guard<std::mutex> lock(mutex);
         if (limiter) {
-            const std::optional<DebugLine> designed = debugLineBeingWritten();
-            if (!limiter->admit(designed)) {
+            const std::optional<DebugLine> known = debugLineBeingWritten();
+            if (!limiter->admit(known)) {
                 armReport();
                 return;
             }
             if (!LogGuard::stderrAcceptsLine()) {
-                limiter->countLeftOut(designed);
+                limiter->countLeftOut(known);
                 armReport();
                 return;
             }

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-// The program's designed debug lines, each defined once. The log limit tells them apart by this
+// The program's fixed debug lines, each defined once. The log limit tells them apart by this
 // identity, so rewording a line cannot let it slip past the limit.
 enum class DebugLine {
     // The anomalies the radio can cause: the log limit holds each of them to a few a second.
@@ -39,5 +39,5 @@ QString printableForLog(const QString &text, bool asciiOnly = false);
 // Writes `line` to the debug log, `detail` after a blank when given.
 void writeDebugLine(DebugLine line, const QString &detail = QString());
 
-// The designed line this thread is writing right now, if any: for the log's message handler.
+// The fixed line this thread is writing right now, if any: for the log's message handler.
 std::optional<DebugLine> debugLineBeingWritten();

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 namespace {
-// The designed line a row's text stands for: an anomaly's text, the sized one with its length.
+// The fixed line a row's text stands for: an anomaly's text, the sized one with its length.
 std::optional<DebugLine> identity(const QString &line)
 {
     for (int n = 0; n < AnomalyLineCount; ++n) {
