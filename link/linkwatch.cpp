@@ -4,6 +4,7 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <sys/ioctl.h>
 #include <termios.h>
 #endif
 
@@ -28,5 +29,17 @@ QString lineFailure(int descriptor)
 #else
     Q_UNUSED(descriptor);
     return QString();
+#endif
+}
+
+bool hasUnreadBytes(const QSerialPort &port)
+{
+    if (port.bytesAvailable() > 0)
+        return true;
+#ifdef Q_OS_UNIX
+    int waiting = 0;
+    return port.isOpen() && ::ioctl(int(port.handle()), FIONREAD, &waiting) == 0 && waiting > 0;
+#else
+    return false;
 #endif
 }

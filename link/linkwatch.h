@@ -13,3 +13,7 @@ QString lineFailure(const QSerialPort &port);
 
 // The same for a terminal's file descriptor.
 QString lineFailure(int descriptor);
+
+// Whether bytes have come in on the open port that the panel has not read yet: in the toolkit's
+// buffer, or still in the terminal's.
+bool hasUnreadBytes(const QSerialPort &port);

@@ -10,6 +10,7 @@
 #include <QDebug>
 #include <QMessageBox>
 #include <QSerialPortInfo>
+#include <QTimer>
 
 #include <algorithm>
 #include <stdexcept>
@@ -21,6 +22,10 @@ const QLoggingCategory &linkTrace = lumoLink();
 
 // Ticks between two looks for a transmitter that was lost: about once a second.
 constexpr int ReopenTicks = 10;
+
+// A telegram takes 0.7 ms at 115200 baud: a frame whose rest has not come after this much
+// silence never comes, and would otherwise swallow the start of the next report.
+constexpr int FrameSilenceMs = 50;
 
 // The transmitter could not be found or opened: the text for the user, and a debug line that
 // tells why, when there is more to say.
@@ -40,7 +45,12 @@ TransmitterLink::TransmitterLink(MainWindow *window, Channels &channels)
     : QObject(window)
     , window(window)
     , channels(channels)
-{}
+{
+    frameSilence = new QTimer(this);
+    frameSilence->setSingleShot(true);
+    connect(frameSilence, &QTimer::timeout, this, &TransmitterLink::onFrameSilence);
+    lineClock.start();
+}
 
 bool TransmitterLink::open()
 {
@@ -131,6 +141,28 @@ void TransmitterLink::receiveBytes(const char *data, qsizetype size)
         if (framingStep(rxBuffer, inFrame, static_cast<quint8>(data[i])))
             dispatchBody(rxBuffer.bytes.data());
     }
+    if (inFrame) {
+        lastBytesAt = lineClock.elapsed();
+        if (!frameSilence->isActive())
+            frameSilence->start(FrameSilenceMs);
+    }
+}
+
+void TransmitterLink::onFrameSilence()
+{
+    if (!inFrame)
+        return;
+    const qint64 quiet = lineClock.elapsed() - lastBytesAt;
+    if (quiet < FrameSilenceMs) {
+        frameSilence->start(int(FrameSilenceMs - quiet));
+        return;
+    }
+    // Bytes that came while the panel was busy are no silence: they are framed first.
+    if (serialPort && hasUnreadBytes(*serialPort)) {
+        frameSilence->start(FrameSilenceMs);
+        return;
+    }
+    inFrame = false;
 }
 
 void TransmitterLink::dispatchBody(const quint8 *body)

@@ -3,6 +3,7 @@
 #include "channel/channel.h"
 #include "link/framing.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
@@ -10,6 +11,7 @@
 #include <array>
 
 class MainWindow;
+class QTimer;
 
 // The transmitter's serial line, owned by the main window: finds and opens the port by the
 // start-up rule, frames what it receives and hands each report body to its channel. After a
@@ -33,7 +35,9 @@ public:
     QSerialPort *port() const { return serialPort; }
     bool awaitsTransmitter() const { return awaiting; }
 
-    // Frames received bytes and hands each complete report body to its channel.
+    // Frames received bytes and hands each complete report body to its channel. A frame left
+    // unfinished is dropped once the line has been silent for 50 ms, so that the next report is
+    // framed from its own start byte.
     void receiveBytes(const char *data, qsizetype size);
     void onSerialError(QSerialPort *port, QSerialPort::SerialPortError error);
     // Before the channels tick: a line that has failed is taken out of service, so that no
@@ -49,6 +53,7 @@ public:
 private:
     void onReadyRead();
     void dispatchBody(const quint8 *body);
+    void onFrameSilence();
     void traceReceived(const quint8 *body);
     // The first channel with these three address bytes, or none.
     Channel *channelFor(const quint8 *address);
@@ -65,6 +70,9 @@ private:
     QSerialPort *serialPort = nullptr;
     RxBuffer rxBuffer;
     bool inFrame = false;
+    QTimer *frameSilence = nullptr; // runs while a frame is unfinished
+    QElapsedTimer lineClock;
+    qint64 lastBytesAt = 0; // on lineClock
     QString transmitterName;  // as found or named, for the trace
     bool awaiting = false;    // the line was lost and is looked for again
     int reopenCountdown = 0;  // ticks until the next look

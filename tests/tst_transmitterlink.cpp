@@ -42,6 +42,8 @@ private slots:
     void channelCommandReachesTheWire();
     void reportsReachTheirChannel();
     void dispatchRules();
+    void unfinishedFrameGivenUpAfterSilence_data();
+    void unfinishedFrameGivenUpAfterSilence();
     void hangUpGivesOneBoxAndGoesIdle();
     void foreignAndHarmlessErrorsAreIgnored();
     void startFailsWithoutTransmitter_data();
@@ -143,6 +145,42 @@ void TestTransmitterLink::dispatchRules()
     panel->log().clear();
     window->link().receiveBytes(report("000000", 1).constData(), 8);
     QCOMPARE(panel->log(), QStringList());
+}
+
+void TestTransmitterLink::unfinishedFrameGivenUpAfterSilence_data()
+{
+    // `first` is taken in, then after `pause` comes `second`; the report must reach channel 2.
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QString>("pause"); // "none", "silence", or "busy": the panel does not look
+    QTest::addColumn<QByteArray>("second");
+    const QByteArray answer = report("A0A1A2", 1);
+    QTest::newRow("cut frame, silence, report")
+        << QByteArray::fromHex("02851234") << "silence" << answer;
+    QTest::newRow("body awaiting its end byte, silence, report")
+        << report("C0FFEE", 1).left(7) << "silence" << answer;
+    QTest::newRow("report split without a pause") << answer.left(3) << "none" << answer.mid(3);
+    QTest::newRow("rest arrives while the panel is busy")
+        << answer.left(3) << "busy" << answer.mid(3);
+}
+
+void TestTransmitterLink::unfinishedFrameGivenUpAfterSilence()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QString, pause);
+    QFETCH(QByteArray, second);
+    QVERIFY(makeWindow("11 11 11\nA0 A1 A2\n"));
+    window->channel(1).onActivePressed();
+    panel->receive(first);
+    if (pause == "silence")
+        QTest::qWait(150);
+    if (pause == "busy") {
+        panel->peer.write(second);
+        QThread::msleep(150);
+    } else {
+        panel->receive(second);
+    }
+    QTRY_COMPARE(window->channel(1).currentOperation(), Channel::Confirmed);
+    QVERIFY(!panel->log().contains("Address not found"));
 }
 
 void TestTransmitterLink::hangUpGivesOneBoxAndGoesIdle()
