@@ -56,7 +56,7 @@ bool TransmitterLink::open()
 {
     close();
     try {
-        start();
+        start(false);
         // The name quoted, so that control characters in it cannot forge trace lines.
         qCDebug(lumoLink) << "opened" << transmitterName;
         return true;
@@ -74,17 +74,47 @@ bool TransmitterLink::open()
     }
 }
 
-void TransmitterLink::start()
+QString TransmitterLink::find(bool returning)
 {
     // A set LUMO_WIN_PORT names the port directly: pseudo-terminals and some bridges are never
     // listed with USB ids, and some users want a stable /dev/serial/by-id path.
-    QString portName = qEnvironmentVariable("LUMO_WIN_PORT");
-    if (portName.isEmpty()) {
-        const auto found = chooseTransmitter(describePorts(QSerialPortInfo::availablePorts()));
-        if (!found)
-            throw OpenFailure(tr("Transmmitter device not found").toStdString());
-        portName = *found;
+    const QString named = qEnvironmentVariable("LUMO_WIN_PORT");
+    const QList<QSerialPortInfo> available = QSerialPortInfo::availablePorts();
+    const QVector<PortDescription> ports = named.isEmpty() ? describePorts(available)
+                                                           : QVector<PortDescription>{
+                                                               describeNamedPort(named, available)};
+    // What the start-up rule takes: the named port, or the first with the transmitter's ids.
+    const std::optional<QString> startUpChoice = named.isEmpty() ? chooseTransmitter(ports) : named;
+    const std::optional<QString> found = returning ? chooseReturningTransmitter(transmitter,
+                                                                                ports,
+                                                                                !named.isEmpty())
+                                                   : startUpChoice;
+    const auto described = [&ports](const QString &name) {
+        return *std::find_if(ports.begin(), ports.end(), [&](const auto &port) {
+            return port.name == name;
+        });
+    };
+    if (found) {
+        if (!returning)
+            transmitter = described(*found);
+        return *found;
     }
+    const std::string notFound = tr("Transmmitter device not found").toStdString();
+    if (!startUpChoice)
+        throw OpenFailure(notFound);
+    // Never another device in the transmitter's place: it would get the channels' telegrams.
+    const PortDescription stranger = described(*startUpChoice);
+    throw OpenFailure(notFound,
+                      QStringLiteral("%1 is another device (%2), not the transmitter that was "
+                                     "lost (%3)")
+                          .arg(printableForLog(stranger.name),
+                               describeIdentity(stranger),
+                               describeIdentity(transmitter)));
+}
+
+void TransmitterLink::start(bool returning)
+{
+    const QString portName = find(returning);
     transmitterName = portName;
     serialPort = new QSerialPort(this);
     serialPort->setPortName(portName);
@@ -246,7 +276,7 @@ void TransmitterLink::reopen()
 {
     QString failure;
     try {
-        start();
+        start(true);
     } catch (const OpenFailure &e) {
         failure = e.detail.isEmpty() ? QString::fromUtf8(e.what()) : e.detail;
     } catch (const std::exception &e) {

@@ -2,6 +2,7 @@
 
 #include "channel/channel.h"
 #include "link/framing.h"
+#include "link/transmitterchoice.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -15,8 +16,8 @@ class QTimer;
 
 // The transmitter's serial line, owned by the main window: finds and opens the port by the
 // start-up rule, frames what it receives and hands each report body to its channel. After a
-// lost line it looks for the transmitter again about once a second, by the same rule, and takes
-// it back into use.
+// lost line it looks for the transmitter again about once a second, and takes it back into use
+// when it is the same device (see isSameTransmitter()).
 class TransmitterLink : public QObject
 {
     Q_OBJECT
@@ -57,8 +58,10 @@ private:
     void traceReceived(const quint8 *body);
     // The first channel with these three address bytes, or none.
     Channel *channelFor(const quint8 *address);
-    // Finds and opens the transmitter by the start-up rule; throws when it cannot.
-    void start();
+    // Finds and opens the transmitter: at start-up by the start-up rule, when `returning` only
+    // the one that was lost. Throws when it cannot.
+    void start(bool returning);
+    QString find(bool returning);
     void reopen();
     // Takes the line out of service, disables the channels' buttons, tells the user once and
     // starts looking for the transmitter again.
@@ -74,6 +77,7 @@ private:
     QElapsedTimer lineClock;
     qint64 lastBytesAt = 0; // on lineClock
     QString transmitterName;  // as found or named, for the trace
+    PortDescription transmitter; // the one opened at start-up, to know it again
     bool awaiting = false;    // the line was lost and is looked for again
     int reopenCountdown = 0;  // ticks until the next look
     QString reopenFailure;    // why the last look failed, written once
