@@ -1,6 +1,7 @@
 #include "configuration.h"
 
 #include "files/filesafety.h"
+#include "platform/portdiagnostics.h"
 
 #include <QDebug>
 #include <QDir>
@@ -32,15 +33,24 @@ void Configuration::load(const QString &fileName, const QString &readFrom)
                                   .arg(path, file.problem);
     if (file.status != FileContent::Read)
         return;
-    read(file.content);
+    const QString problem = read(file.content);
+    if (!problem.isEmpty())
+        qDebug().noquote() << QStringLiteral("Cannot use the settings file %1 (%2): starting with "
+                                             "the defaults, which replace it at close")
+                                  .arg(printableForLog(path), problem);
 }
 
-void Configuration::read(const QByteArray &content)
+QString Configuration::read(const QByteArray &content)
 {
     const int zero = content.indexOf('\0');
-    const QJsonDocument document = QJsonDocument::fromJson(zero < 0 ? content : content.left(zero));
-    if (document.isNull())
-        return;
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(zero < 0 ? content : content.left(zero),
+                                                           &error);
+    if (document.isNull()) {
+        if (content.isEmpty())
+            return QStringLiteral("the file is empty");
+        return QStringLiteral("not JSON: %1 at byte %2").arg(error.errorString()).arg(error.offset);
+    }
     // A top-level array reads as an object without members.
     const QJsonObject object = document.object();
     const QJsonValue geometry = object.value(QLatin1String("winGeometry"));
@@ -55,6 +65,7 @@ void Configuration::read(const QByteArray &content)
         const QJsonValue flag = complete ? flags.at(n) : QJsonValue();
         active[n] = flag.isBool() && flag.toBool();
     }
+    return QString();
 }
 
 QByteArray Configuration::toJson() const

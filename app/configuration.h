@@ -30,8 +30,9 @@ public:
     void save() const;
 
     // Applies the file content: the text up to its first zero byte, parsed as JSON. Anything
-    // but a JSON document leaves every value unchanged.
-    void read(const QByteArray &content);
+    // but a JSON document leaves every value unchanged; the result then says what is wrong with
+    // it, and is empty otherwise.
+    QString read(const QByteArray &content);
     // The file content: indented JSON with exactly "active", "winGeometry" and "winState".
     QByteArray toJson() const;
 };

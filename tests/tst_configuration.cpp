@@ -125,6 +125,8 @@ private slots:
     void pathRule();
     void reading_data();
     void reading();
+    void malformedFileSaysWhy_data();
+    void malformedFileSaysWhy();
     void savedFileBytes();
     void failedSaveKeepsPreviousFile_data();
     void failedSaveKeepsPreviousFile();
@@ -256,6 +258,37 @@ void TestConfiguration::reading()
     QCOMPARE(configuration.winGeometry + '|' + configuration.winState + '|'
                  + flags(configuration.active),
              expected);
+}
+
+void TestConfiguration::malformedFileSaysWhy_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("problem");
+    const QByteArray saved = "{\"active\":[true,true,true,true],\"winGeometry\":\"AAAA\"}";
+    const QString text = QString::fromLatin1(saved);
+    const QByteArray utf16(reinterpret_cast<const char *>(text.utf16()), int(text.size()) * 2);
+    QTest::newRow("trailing comma")
+        << QByteArray(saved).insert(saved.size() - 1, ',') << "not JSON: ";
+    QTest::newRow("missing brace") << saved.chopped(1) << "not JSON: ";
+    QTest::newRow("UTF-16") << QByteArray("\xff\xfe") + utf16 << "not JSON: ";
+    QTest::newRow("binary junk") << QByteArray("\x89PNG\r\n\x1a\n\xff\x01", 10) << "not JSON: ";
+    QTest::newRow("deep nesting") << QByteArray(100000, '[') << "not JSON: too deeply nested";
+    QTest::newRow("empty") << QByteArray("") << "the file is empty";
+}
+
+void TestConfiguration::malformedFileSaysWhy()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, problem);
+    const QString path = panel->dir.filePath("lumo-win.cnf");
+    writeFile(path, content);
+    Configuration configuration;
+    QStringList &log = panel->log();
+    configuration.load(path);
+    QCOMPARE(flags(configuration.active) + configuration.winGeometry, QString("0000"));
+    QCOMPARE(log.size(), 1);
+    QVERIFY2(log.first().startsWith("Cannot use the settings file " + path + " (" + problem),
+             qPrintable(log.first()));
 }
 
 void TestConfiguration::savedFileBytes()
