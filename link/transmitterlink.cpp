@@ -116,8 +116,15 @@ void TransmitterLink::start(bool returning)
 {
     const QString portName = find(returning);
     transmitterName = portName;
+    // Opened by the device's own name, so that a second panel reaching it through a symbolic
+    // link finds it locked; and never while another program's lock says it is in use, which the
+    // toolkit would take as stale, by its age or by the program's name.
+    const QString device = devicePortName(portName);
+    const OpenFailureFacts lock = examinePortLock(device);
+    if (lock.lockOwnerRunning)
+        throw OpenFailure("Unable to open serial port ", describeOpenFailure(lock));
     serialPort = new QSerialPort(this);
-    serialPort->setPortName(portName);
+    serialPort->setPortName(device);
     serialPort->setBaudRate(QSerialPort::Baud115200);
     serialPort->setDataBits(QSerialPort::Data8);
     serialPort->setFlowControl(QSerialPort::NoFlowControl);
@@ -125,7 +132,7 @@ void TransmitterLink::start(bool returning)
     serialPort->setStopBits(QSerialPort::OneStop);
     if (!serialPort->open(QIODevice::ReadWrite)) {
         throw OpenFailure("Unable to open serial port ",
-                          describeOpenFailure(examineOpenFailure(portName,
+                          describeOpenFailure(examineOpenFailure(device,
                                                                  serialPort->error(),
                                                                  serialPort->errorString())));
     }

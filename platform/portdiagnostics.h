@@ -24,6 +24,18 @@ struct OpenFailureFacts
     QString lockOwnerName; // that process's command name, when known
 };
 
+// The device behind `portName` ("ttyUSB0" or a path) with symbolic links resolved, as the name
+// to open it by, so that its lock file is the device's own whatever link leads to it; `portName`
+// itself when it leads nowhere.
+QString devicePortName(const QString &portName);
+
+// Before `portName` is opened: the lock files that other programs may hold for it, in every lock
+// folder and in the usual formats (the process number as text, as the toolkit and the UUCP
+// convention write it, or in binary). A lock naming a running process other than this one
+// gives its facts, lockOwnerRunning set: the port is in use and is not to be opened. A lock of
+// a process that has ended is removed.
+OpenFailureFacts examinePortLock(const QString &portName);
+
 // Looks at the device and its lock file after `portName` failed to open.
 OpenFailureFacts examineOpenFailure(const QString &portName,
                                     QSerialPort::SerialPortError error,

@@ -2,6 +2,7 @@
 
 #include "link/debuglines.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <csignal>
 #include <unistd.h>
 
@@ -23,24 +25,35 @@ QString deviceLocation(const QString &portName)
     return QStringLiteral("/dev/") + portName;
 }
 
-// The lock file the serial port module takes for a device: "LCK.." and the device's path below
-// /dev with '/' as '_', in the first of its lock folders that has that file or can take it.
-QString lockFileFor(const QString &location, bool *tooLong)
+// Where serial port lock files are kept, in the order the serial port module tries them.
+QStringList lockFolders()
+{
+    return {QStringLiteral("/var/lock"),
+            QStringLiteral("/etc/locks"),
+            QStringLiteral("/var/spool/locks"),
+            QStringLiteral("/var/spool/uucp"),
+            QStringLiteral("/tmp"),
+            QStringLiteral("/var/tmp"),
+            QStringLiteral("/var/lock/lockdev"),
+            QStringLiteral("/run/lock"),
+            QStandardPaths::writableLocation(QStandardPaths::TempLocation)};
+}
+
+// "LCK.." and the device's path below /dev with '/' as '_'.
+QString lockNameFor(const QString &location)
 {
     QString name = location.startsWith(QLatin1String("/dev/")) ? location.mid(5) : location;
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    name.prepend(QLatin1String("LCK.."));
+    return name.prepend(QLatin1String("LCK.."));
+}
+
+// The lock file the serial port module takes for a device, in the first of its lock folders that
+// has that file or can take it.
+QString lockFileFor(const QString &location, bool *tooLong)
+{
+    const QString name = lockNameFor(location);
     *tooLong = QFile::encodeName(name).size() > NAME_MAX;
-    const QStringList folders{QStringLiteral("/var/lock"),
-                              QStringLiteral("/etc/locks"),
-                              QStringLiteral("/var/spool/locks"),
-                              QStringLiteral("/var/spool/uucp"),
-                              QStringLiteral("/tmp"),
-                              QStringLiteral("/var/tmp"),
-                              QStringLiteral("/var/lock/lockdev"),
-                              QStringLiteral("/run/lock"),
-                              QStandardPaths::writableLocation(QStandardPaths::TempLocation)};
-    for (const QString &folder : folders) {
+    for (const QString &folder : lockFolders()) {
         const QString path = folder + QLatin1Char('/') + name;
         const QFileInfo info(folder);
         if (info.isReadable() && (QFile::exists(path) || info.isWritable()))
@@ -49,16 +62,28 @@ QString lockFileFor(const QString &location, bool *tooLong)
     return QString();
 }
 
-// The process a lock file names: the toolkit writes its number on the first line, other
-// programs (the UUCP convention) as ten characters padded with blanks.
+// The process a lock file names: the toolkit writes its number on the first line, the UUCP
+// convention as ten characters padded with blanks, older programs as a binary number.
 qint64 lockOwnerOf(const QString &lockFile)
 {
     QFile file(lockFile);
     if (!file.open(QIODevice::ReadOnly))
         return 0;
+    const QByteArray content = file.read(64);
     bool ok = false;
-    const qint64 pid = file.readLine(64).trimmed().toLongLong(&ok);
+    qint64 pid = content.left(content.indexOf('\n')).trimmed().toLongLong(&ok);
+    if (!ok && content.size() == int(sizeof(int))) {
+        int binary = 0;
+        std::memcpy(&binary, content.constData(), sizeof binary);
+        pid = binary;
+        ok = true;
+    }
     return ok && pid > 0 ? pid : 0;
+}
+
+bool isRunning(qint64 pid)
+{
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 }
 
 QString processName(qint64 pid)
@@ -89,12 +114,49 @@ OpenFailureFacts examineOpenFailure(const QString &portName,
         failure.lockFileExists = QFileInfo::exists(failure.lockFile);
         failure.lockOwner = failure.lockFileExists ? lockOwnerOf(failure.lockFile) : 0;
         if (failure.lockOwner > 0) {
-            failure.lockOwnerRunning = ::kill(pid_t(failure.lockOwner), 0) == 0 || errno == EPERM;
+            failure.lockOwnerRunning = isRunning(failure.lockOwner);
             if (failure.lockOwnerRunning)
                 failure.lockOwnerName = processName(failure.lockOwner);
         }
     }
     return failure;
+}
+
+QString devicePortName(const QString &portName)
+{
+    const QString device = QFileInfo(deviceLocation(portName)).canonicalFilePath();
+    return device.isEmpty() ? portName : device;
+}
+
+OpenFailureFacts examinePortLock(const QString &portName)
+{
+    OpenFailureFacts lock;
+    lock.portName = portName;
+    const QString name = lockNameFor(deviceLocation(portName));
+    QStringList seen;
+    for (const QString &folder : lockFolders()) {
+        const QString path = folder + QLatin1Char('/') + name;
+        const QString file = QFileInfo(path).canonicalFilePath(); // /var/lock is often /run/lock
+        if (file.isEmpty() || seen.contains(file))
+            continue;
+        seen << file;
+        const qint64 owner = lockOwnerOf(file);
+        if (owner <= 0 || owner == QCoreApplication::applicationPid())
+            continue; // unreadable ones are the toolkit's to judge, and our own is no stranger
+        if (!isRunning(owner)) {
+            QFile::remove(file); // stale; if it stays, the failure to open will say so
+            continue;
+        }
+        lock.error = QSerialPort::PermissionError;
+        lock.errorText = QStringLiteral("Permission error while locking the device");
+        lock.lockFile = path;
+        lock.lockFileExists = true;
+        lock.lockOwner = owner;
+        lock.lockOwnerRunning = true;
+        lock.lockOwnerName = processName(owner);
+        break;
+    }
+    return lock;
 }
 
 QString describeOpenFailure(const OpenFailureFacts &failure)

@@ -6,6 +6,7 @@
 #include "link/transmitterlink.h"
 #include "channel/channel.h"
 #include "link/linktrace.h"
+#include "platform/portdiagnostics.h"
 #include "support/panelfixture.h"
 
 #include <QApplication>
@@ -44,6 +45,8 @@ private slots:
     void lostLineNoticedWithoutAReport();
     void releasedPortKeepsNoConnection();
     void failedLooksAreQuiet();
+    void liveLockKeepsThePortClosed_data();
+    void liveLockKeepsThePortClosed();
     void traceLines_data();
     void traceLines();
     void traceFollowsTheLine_data();
@@ -243,6 +246,52 @@ void TestReopen::failedLooksAreQuiet()
     QCOMPARE(log.count("Opened serial port"), 1);
     QCOMPARE(waitingLines(), 2);
     QCOMPARE(boxes.seen.size(), 1);
+}
+
+void TestReopen::liveLockKeepsThePortClosed_data()
+{
+    // 40 s old, %name and %host filled in; empty: the port held by this process.
+    QTest::addColumn<QByteArray>("lock");
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("binary number") << QByteArray("\1\0\0\0", 4) << false; // process 1 runs
+    QTest::newRow("UUCP text") << QByteArray("         1\n") << false;
+    QTest::newRow("the toolkit's") << QByteArray("1\n%name\n%host\n") << false;
+    QTest::newRow("the toolkit's, another program") << QByteArray("1\nminicom\n%host\n") << false;
+    QTest::newRow("ended process: stale") << QByteArray("  99999999\n") << true;
+    QTest::newRow("through a symbolic link") << QByteArray() << false;
+}
+
+void TestReopen::liveLockKeepsThePortClosed()
+{
+    QFETCH(QByteArray, lock);
+    QFETCH(bool, opened);
+    QStringList &log = panel->log();
+    panel->boxes();
+    lose();
+    plugIn();
+    const QString device = peer().slavePath();
+    QFile file(examineOpenFailure(device, QSerialPort::NoError, {}).lockFile);
+    QSerialPort holder(device);
+    if (lock.isEmpty()) {
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+        QVERIFY(QFile::link(device, panel->dir.filePath("port")));
+        qputenv("LUMO_WIN_PORT", QFile::encodeName(panel->dir.filePath("port")));
+    } else {
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::NewOnly));
+        const QString name = QFileInfo(QFile::symLinkTarget("/proc/1/exe")).fileName();
+        file.write(lock.replace("%name", name.toLocal8Bit())
+                       .replace("%host", QSysInfo::machineHostName().toLocal8Bit()));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-40),
+                                 QFileDevice::FileModificationTime));
+        file.close();
+    }
+    for (int tick = 0; tick < 2 * TicksPerLook; ++tick)
+        window->onTimerTick();
+    if (!opened && !lock.isEmpty())
+        file.remove();
+    QCOMPARE(window->transmitterPort() != nullptr, opened);
+    const QString inUse = "(the port is in use by another program: lock file " + file.fileName();
+    QCOMPARE(log.filter(inUse).size(), opened ? 0 : 1);
 }
 
 void TestReopen::traceLines_data()
