@@ -10,8 +10,10 @@ class QWidget;
 // kill), SIGINT (Ctrl+C in the console) and SIGHUP. The
 // handler only writes the signal's number to a socket pair, which is all a signal handler may
 // safely do; the event loop does the rest. A signal that was ignored when the program started
-// (as nohup ignores SIGHUP) stays ignored, and a second signal while the first is handled ends
-// the process at once. One per process; platform/signalclose_<platform>.cpp does the work.
+// (as nohup ignores SIGHUP) stays ignored. A further signal, while the first is handled or
+// after the window has closed, does not cut the close short: the settings are still saved and
+// the exit status is 0, unless the close has not ended the process five seconds later. One per
+// process; platform/signalclose_<platform>.cpp does the work.
 class SignalClose : public QObject
 {
     Q_OBJECT

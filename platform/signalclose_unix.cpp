@@ -14,17 +14,28 @@ namespace {
 
 const int Handled[] = {SIGTERM, SIGINT, SIGHUP};
 int sockets[2] = {-1, -1}; // the handler writes to [0], the event loop reads [1]
-bool caught[NSIG] = {};
 
-volatile sig_atomic_t signalled = 0;
+// A close that was asked for by a signal saves the settings: a further signal only hurries it,
+// ending the process this many seconds later if the close has not ended it by then.
+constexpr unsigned HurrySeconds = 5;
+
+volatile sig_atomic_t signalled = 0; // the first signal is being handled
+volatile sig_atomic_t hurried = 0;   // the further signal that set the deadline
+
+extern "C" void onDeadline(int)
+{
+    // The window would not close in time: the process ends as the hurrying signal asked.
+    std::signal(hurried, SIG_DFL);
+    std::raise(hurried);
+}
 
 extern "C" void onSignal(int number)
 {
     if (signalled) {
-        // A second signal while the first is still being handled: the window may be stuck, so
-        // the process ends at once, the usual way.
-        std::signal(number, SIG_DFL);
-        std::raise(number);
+        if (!hurried) {
+            hurried = number;
+            ::alarm(HurrySeconds);
+        }
         return;
     }
     signalled = 1;
@@ -45,6 +56,8 @@ SignalClose::SignalClose(QWidget *window)
     auto *notifier = new QSocketNotifier(sockets[1], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &SignalClose::closeWindow);
     listener = notifier;
+    signalled = 0;
+    hurried = 0;
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
@@ -53,26 +66,23 @@ SignalClose::SignalClose(QWidget *window)
         struct sigaction previous = {};
         if (::sigaction(number, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
             continue;
-        if (::sigaction(number, &action, nullptr) == 0)
-            caught[number] = true;
+        ::sigaction(number, &action, nullptr);
     }
+    action.sa_handler = onDeadline;
+    ::sigaction(SIGALRM, &action, nullptr);
 }
 
 SignalClose::~SignalClose()
 {
     if (!listener)
         return; // another instance owns the signals
-    // A signal that comes later ends the process the usual way.
-    for (const int number : Handled) {
-        if (caught[number])
-            std::signal(number, SIG_DFL);
-        caught[number] = false;
-    }
+    // The window has closed: a signal that comes while the process ends only hurries it, so
+    // that a close that saved the settings still ends with status 0.
+    signalled = 1;
     delete listener;
     ::close(sockets[0]);
     ::close(sockets[1]);
     sockets[0] = sockets[1] = -1;
-    signalled = 0;
 }
 
 void SignalClose::closeWindow()

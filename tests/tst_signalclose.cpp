@@ -25,17 +25,21 @@ void TestSignalClose::closesLikeTheCloseButton_data()
 {
     QTest::addColumn<int>("signalNumber");
     QTest::addColumn<QString>("situation");
-    QTest::newRow("SIGTERM") << int(SIGTERM) << "";
-    QTest::newRow("SIGINT") << int(SIGINT) << "";
-    QTest::newRow("SIGHUP") << int(SIGHUP) << "";
-    QTest::newRow("SIGTERM over the About box") << int(SIGTERM) << "about";
-    QTest::newRow("SIGTERM over the error box of a lost line") << int(SIGTERM) << "lost";
+    QTest::addColumn<int>("repeats"); // further signals, 1 ms apart
+    QTest::newRow("SIGTERM") << int(SIGTERM) << "" << 0;
+    QTest::newRow("SIGINT") << int(SIGINT) << "" << 0;
+    QTest::newRow("SIGHUP") << int(SIGHUP) << "" << 0;
+    QTest::newRow("SIGTERM over the About box") << int(SIGTERM) << "about" << 0;
+    QTest::newRow("SIGTERM over the error box of a lost line") << int(SIGTERM) << "lost" << 0;
+    QTest::newRow("two SIGTERMs") << int(SIGTERM) << "" << 1;
+    QTest::newRow("three SIGHUPs over the About box") << int(SIGHUP) << "about" << 2;
 }
 
 void TestSignalClose::closesLikeTheCloseButton()
 {
     QFETCH(int, signalNumber);
     QFETCH(QString, situation);
+    QFETCH(int, repeats);
     PtyPeer peer;
     QVERIFY(peer.isOpen());
     QTemporaryDir home;
@@ -57,8 +61,10 @@ void TestSignalClose::closesLikeTheCloseButton()
             if (situation == "lost")
                 peer.hangUp();
         }
-        if (line.text.startsWith(ready))
+        for (int n = 0; line.text.startsWith(ready) && n <= repeats; ++n) {
             ::kill(pid_t(child.process.processId()), signalNumber);
+            QThread::msleep(1);
+        }
     };
     QVERIFY(child.start(home.filePath("lumo-win"), peer.slavePath(), {situation}));
     QVERIFY2(child.finish(20000), qPrintable(child.story()));
