@@ -1,7 +1,7 @@
 #include "configuration.h"
 
 #include "files/filesafety.h"
-#include "platform/portdiagnostics.h"
+#include "link/debuglines.h"
 
 #include <QDebug>
 #include <QDir>
@@ -17,7 +17,7 @@ void reportSaveFailure(const QString &fileName, const QString &reason)
 {
     qDebug().noquote() << QStringLiteral("Cannot save the settings file %1 (%2): the settings of "
                                          "this run are lost")
-                              .arg(fileName, reason);
+                              .arg(printableForLog(fileName), reason);
 }
 
 } // namespace
@@ -30,7 +30,7 @@ void Configuration::load(const QString &fileName, const QString &readFrom)
     if (file.status == FileContent::NotRead)
         qDebug().noquote() << QStringLiteral("Cannot read the settings file %1 (%2): starting "
                                              "with the defaults")
-                                  .arg(path, file.problem);
+                                  .arg(printableForLog(path), file.problem);
     if (file.status != FileContent::Read)
         return;
     const QString problem = read(file.content);

@@ -49,7 +49,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::loadConfiguration(const QString &path, const QString &readFrom)
 {
-    writeDebugLine(DebugLine::StartUsingConfigFile, path);
+    writeDebugLine(DebugLine::StartUsingConfigFile, printableForLog(path));
     try {
         configuration.load(path, readFrom);
     } catch (...) {

@@ -2,6 +2,7 @@
 
 #include "files/filelocations.h"
 #include "app/mainwindow.h"
+#include "link/debuglines.h"
 #include "platform/signalclose.h"
 
 #include <QApplication>
@@ -26,7 +27,8 @@ int runPanel(const QString &programName)
     if (!settings.readFrom.isEmpty())
         qDebug().noquote() << QStringLiteral("Reading the settings from %1, where earlier "
                                              "versions kept them; they are saved to %2")
-                                  .arg(settings.readFrom, settings.path);
+                                  .arg(printableForLog(settings.readFrom),
+                                       printableForLog(settings.path));
     window.loadConfiguration(settings.path, settings.readFrom);
     window.show();
     window.applyConfiguration();

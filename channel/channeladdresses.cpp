@@ -139,10 +139,10 @@ ChannelAddresses loadChannelAddresses(const QString &path)
                                    : file.problem;
         qDebug().noquote() << QStringLiteral("Cannot read the channel address file %1 (%2): no "
                                              "channel has a receiver")
-                                  .arg(path, reason);
+                                  .arg(printableForLog(path), reason);
         return ChannelAddresses{};
     }
-    const ChannelAddressFile parsed = parseChannelAddresses(file.content, path);
+    const ChannelAddressFile parsed = parseChannelAddresses(file.content, printableForLog(path));
     for (const QString &problem : parsed.problems)
         qDebug().noquote() << problem;
     return parsed.addresses;

@@ -1,6 +1,7 @@
 #include "filelocations.h"
 
 #include "files/programpath.h"
+#include "link/debuglines.h"
 
 #include <QDebug>
 #include <QDir>
@@ -98,10 +99,11 @@ QString findChannelAddressFile(const AddressFileCandidates &candidates)
         if (candidate == candidates.earlierPlace)
             qDebug().noquote() << QStringLiteral("Reading the channel addresses from %1, where "
                                                  "earlier versions looked; rename it to %2")
-                                      .arg(candidate, candidates.besideProgram);
+                                      .arg(printableForLog(candidate),
+                                           printableForLog(candidates.besideProgram));
         return candidate;
     }
     qDebug().noquote() << QStringLiteral("No channel address file at %1: no channel has a receiver")
-                              .arg(candidates.paths.join(QStringLiteral(", ")));
+                              .arg(printableForLog(candidates.paths.join(QStringLiteral(", "))));
     return QString();
 }

@@ -245,14 +245,18 @@ void TransmitterLink::onSerialError(QSerialPort *port, QSerialPort::SerialPortEr
     // be unwinding its own emission: neither is a failure of the held port.
     if (error == QSerialPort::NoError || port != serialPort)
         return;
-    lose(port->errorString());
+    // The toolkit's text is often left from an earlier call: the line's own answer says what
+    // happened, when it has one.
+    const QString failure = lineFailure(*port);
+    lose(failure.isEmpty() ? port->errorString() : failure);
 }
 
 void TransmitterLink::lose(const QString &reason)
 {
     if (!serialPort)
         return;
-    qCDebug(lumoLink).nospace() << "lost " << transmitterName << ": " << qUtf8Printable(reason);
+    qCDebug(lumoLink).nospace() << "lost " << transmitterName << ": "
+                                << qUtf8Printable(printableForLog(reason));
     // Out of service at once: a hung-up port keeps signalling errors, and the channels must not
     // write into a line that is gone.
     close();

@@ -4,6 +4,7 @@
 // lumo.link trace of the traffic and of the line.
 #include "app/mainwindow.h"
 #include "link/transmitterlink.h"
+#include "channel/channeladdresses.h"
 #include "channel/channel.h"
 #include "link/linktrace.h"
 #include "platform/portdiagnostics.h"
@@ -47,6 +48,8 @@ private slots:
     void failedLooksAreQuiet();
     void liveLockKeepsThePortClosed_data();
     void liveLockKeepsThePortClosed();
+    void logLinesStayTrue_data();
+    void logLinesStayTrue();
     void traceLines_data();
     void traceLines();
     void traceFollowsTheLine_data();
@@ -292,6 +295,42 @@ void TestReopen::liveLockKeepsThePortClosed()
     QCOMPARE(window->transmitterPort() != nullptr, opened);
     const QString inUse = "(the port is in use by another program: lock file " + file.fileName();
     QCOMPARE(log.filter(inUse).size(), opened ? 0 : 1);
+}
+
+void TestReopen::logLinesStayTrue_data()
+{
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<QString>("line"); // %dir: the test's folder; %port: the lost line
+    const QString folder = "%dir/x\\nlumo.link: reopened \"/dev/ttyUSB0\"/";
+    QTest::newRow("settings path") << "settings"
+                                   << "Start using config file " + folder + "a.cnf";
+    QTest::newRow("address file path")
+        << "addresses"
+        << "Cannot read the channel address file " + folder
+               + "a.channels (No such file or directory): no channel has a receiver";
+    QTest::newRow("loss the toolkit reports") << "hang-up"
+                                              << "lost \"%port\": Input/output error";
+}
+
+void TestReopen::logLinesStayTrue()
+{
+    QFETCH(QString, event);
+    QFETCH(QString, line);
+    QLoggingCategory::setFilterRules("lumo.link.debug=true");
+    BoxDismisser &boxes = panel->boxes();
+    QStringList &log = panel->log();
+    const QString folder = panel->dir.filePath("x\nlumo.link: reopened \"/dev/ttyUSB0\"/");
+    if (event == "settings")
+        window->loadConfiguration(folder + "a.cnf");
+    if (event == "addresses")
+        loadChannelAddresses(folder + "a.channels");
+    if (event == "hang-up") {
+        peer().hangUp(); // no tick: the toolkit's report finds the loss
+        QTRY_COMPARE(boxes.seen,
+                     QStringList{"Error|Error reading from serial port: Input/output error"});
+    }
+    line.replace("%dir", panel->dir.path()).replace("%port", peer().slavePath());
+    QVERIFY2(log.contains(line), qPrintable(log.join('|')));
 }
 
 void TestReopen::traceLines_data()
