@@ -8,6 +8,7 @@
 #include "link/transmitterchoice.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSerialPortInfo>
 #include <QTimer>
@@ -79,7 +80,14 @@ QString TransmitterLink::find(bool returning)
     // A set LUMO_WIN_PORT names the port directly: pseudo-terminals and some bridges are never
     // listed with USB ids, and some users want a stable /dev/serial/by-id path.
     const QString named = qEnvironmentVariable("LUMO_WIN_PORT");
-    const QList<QSerialPortInfo> available = QSerialPortInfo::availablePorts();
+    const QString device = named.isEmpty() ? QString() : devicePortName(named);
+    if (!named.isEmpty() && !QFileInfo::exists(device))
+        return named; // not there: opening it says so
+    // Listing the ports takes long (a tenth of a second on a busy machine), and never lists a
+    // pseudo-terminal: one is known by its name alone.
+    const bool pseudoTerminal = device.startsWith(QLatin1String("/dev/pts/"));
+    const QList<QSerialPortInfo> available = pseudoTerminal ? QList<QSerialPortInfo>()
+                                                            : QSerialPortInfo::availablePorts();
     const QVector<PortDescription> ports = named.isEmpty() ? describePorts(available)
                                                            : QVector<PortDescription>{
                                                                describeNamedPort(named, available)};
