@@ -58,12 +58,13 @@ void guardedOutput(QtMsgType type, const QMessageLogContext &context, const QStr
         const std::lock_guard<std::mutex> lock(mutex);
         if (limiter) {
             const std::optional<DebugLine> known = debugLineBeingWritten();
-            if (!limiter->admit(known)) {
+            const std::optional<TraceLine> trace = traceLineBeingWritten();
+            if (!limiter->admit(known, trace)) {
                 armReport();
                 return;
             }
             if (!LogGuard::stderrAcceptsLine()) {
-                limiter->countLeftOut(known);
+                limiter->countLeftOut(known, trace);
                 armReport();
                 return;
             }

@@ -198,7 +198,8 @@ void Channel::sendTelegram(QSerialPort *port, quint8 command)
     if (!port)
         return;
     const TelegramFrame frame = commandTelegram(address, command);
-    qCDebug(lumoLink).noquote() << describeSent(frame, owner->link().channelNumber(this));
+    if (lumoLink().isDebugEnabled())
+        writeTraceLine(TraceLine::Sent, describeSent(frame, owner->link().channelNumber(this)));
     port->write(reinterpret_cast<const char *>(frame.data()), qint64(frame.size()));
     port->flush();
 }

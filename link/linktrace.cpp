@@ -6,6 +6,8 @@ Q_LOGGING_CATEGORY(lumoLink, "lumo.link", QtWarningMsg)
 
 namespace {
 
+thread_local std::optional<TraceLine> beingWritten;
+
 // "02 05 12 34 56 02 4B 03"
 QString hexBytes(const quint8 *bytes, int size)
 {
@@ -26,6 +28,18 @@ QString channelText(int channel)
 }
 
 } // namespace
+
+void writeTraceLine(TraceLine kind, const QString &text)
+{
+    beingWritten = kind;
+    qCDebug(lumoLink).noquote() << text;
+    beingWritten.reset();
+}
+
+std::optional<TraceLine> traceLineBeingWritten()
+{
+    return beingWritten;
+}
 
 QString describeSent(const TelegramFrame &frame, int channel)
 {

@@ -9,14 +9,20 @@ LogLimiter::LogLimiter(Clock clock)
     : clock(std::move(clock))
 {}
 
-int LogLimiter::kindOf(std::optional<DebugLine> line)
+namespace {
+const char *const TraceNames[] = {"lumo.link: sent", "lumo.link: received", "lumo.link"};
+} // namespace
+
+int LogLimiter::kindOf(std::optional<DebugLine> line, std::optional<TraceLine> trace)
 {
+    if (trace)
+        return AnomalyLineCount + int(*trace);
     return line && isAnomaly(*line) ? int(*line) : OtherLines;
 }
 
-bool LogLimiter::admit(std::optional<DebugLine> line)
+bool LogLimiter::admit(std::optional<DebugLine> line, std::optional<TraceLine> trace)
 {
-    const int index = kindOf(line);
+    const int index = kindOf(line, trace);
     if (index == OtherLines)
         return true;
     Kind &kind = kinds[size_t(index)];
@@ -27,13 +33,13 @@ bool LogLimiter::admit(std::optional<DebugLine> line)
         kind.busyUntil = busyUntil;
         return true;
     }
-    countLeftOut(line);
+    countLeftOut(line, trace);
     return false;
 }
 
-void LogLimiter::countLeftOut(std::optional<DebugLine> line)
+void LogLimiter::countLeftOut(std::optional<DebugLine> line, std::optional<TraceLine> trace)
 {
-    ++kinds[size_t(kindOf(line))].leftOut;
+    ++kinds[size_t(kindOf(line, trace))].leftOut;
     if (firstLeftOutAt < 0)
         firstLeftOutAt = clock();
 }
@@ -55,6 +61,10 @@ QString LogLimiter::report() const
             continue;
         if (index == OtherLines)
             counts << QStringLiteral("%1 other").arg(count);
+        else if (index >= AnomalyLineCount)
+            counts << QStringLiteral("%1 \"%2\"")
+                          .arg(count)
+                          .arg(QLatin1String(TraceNames[index - AnomalyLineCount]));
         else
             counts << QStringLiteral("%1 \"%2\"").arg(count).arg(debugLineText(DebugLine(index)));
     }

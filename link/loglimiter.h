@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/debuglines.h"
+#include "link/linktrace.h"
 #include "link/telegram.h"
 
 #include <QString>
@@ -28,11 +29,12 @@ public:
 
     explicit LogLimiter(Clock clock);
 
-    // Whether `line` may be written now. A line held back is counted for the next report.
-    // Lines other than the protocol's anomaly lines are always admitted.
-    bool admit(std::optional<DebugLine> line);
+    // Whether `line` (or the `trace` line) may be written now. A line held back is counted for
+    // the next report. The lumo.link trace is held as the anomaly lines are, each of its kinds
+    // on its own; other lines are always admitted.
+    bool admit(std::optional<DebugLine> line, std::optional<TraceLine> trace = std::nullopt);
     // Counts a line that was admitted but could not be written.
-    void countLeftOut(std::optional<DebugLine> line);
+    void countLeftOut(std::optional<DebugLine> line, std::optional<TraceLine> trace = std::nullopt);
     // Whether a second has passed since the first line left out that has not been reported.
     bool reportDue() const;
     // Says how many lines of which kind were left out since the last report; empty when none.
@@ -41,8 +43,9 @@ public:
     void reported();
 
 private:
-    static constexpr int OtherLines = AnomalyLineCount; // the anomaly lines, then the rest
-    static int kindOf(std::optional<DebugLine> line);
+    // The kinds are the anomaly lines, the trace's, then the rest.
+    static constexpr int OtherLines = AnomalyLineCount + TraceLineCount;
+    static int kindOf(std::optional<DebugLine> line, std::optional<TraceLine> trace);
 
     struct Kind
     {

@@ -58,8 +58,7 @@ bool TransmitterLink::open()
     close();
     try {
         start(false);
-        // The name quoted, so that control characters in it cannot forge trace lines.
-        qCDebug(lumoLink) << "opened" << transmitterName;
+        traceLink(QStringLiteral("opened"));
         return true;
     } catch (const std::exception &e) {
         if (const auto *failure = dynamic_cast<const OpenFailure *>(&e);
@@ -159,6 +158,17 @@ void TransmitterLink::start(bool returning)
     writeDebugLine(DebugLine::OpenedSerialPort);
 }
 
+void TransmitterLink::traceLink(const QString &event, const QString &reason) const
+{
+    // The name quoted and escaped, so that control characters in it cannot forge trace lines.
+    if (linkTrace.isDebugEnabled())
+        writeTraceLine(TraceLine::Link,
+                       QStringLiteral("%1 \"%2\"%3")
+                           .arg(event,
+                                printableForLog(transmitterName),
+                                reason.isNull() ? QString() : ": " + printableForLog(reason)));
+}
+
 void TransmitterLink::close()
 {
     if (!serialPort)
@@ -225,7 +235,7 @@ void TransmitterLink::dispatchBody(const quint8 *body)
 void TransmitterLink::traceReceived(const quint8 *body)
 {
     const int number = body[0] == Telegram::ReportKind ? channelNumber(channelFor(body + 1)) : 0;
-    qCDebug(lumoLink).noquote() << describeReceived(body, number);
+    writeTraceLine(TraceLine::Received, describeReceived(body, number));
 }
 
 Channel *TransmitterLink::channelFor(const quint8 *address)
@@ -263,8 +273,7 @@ void TransmitterLink::lose(const QString &reason)
 {
     if (!serialPort)
         return;
-    qCDebug(lumoLink).nospace() << "lost " << transmitterName << ": "
-                                << qUtf8Printable(printableForLog(reason));
+    traceLink(QStringLiteral("lost"), reason);
     // Out of service at once: a hung-up port keeps signalling errors, and the channels must not
     // write into a line that is gone.
     close();
@@ -311,7 +320,7 @@ void TransmitterLink::reopen()
     }
     awaiting = false;
     reopenFailure.clear();
-    qCDebug(lumoLink) << "reopened" << transmitterName;
+    traceLink(QStringLiteral("reopened"));
     // As after start-up: the buttons are free, and every active channel asks its receiver for
     // the lamp's state on the next tick, as a press of its active button does.
     window->enableChannels(true);

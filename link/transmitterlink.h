@@ -56,6 +56,8 @@ private:
     void dispatchBody(const quint8 *body);
     void onFrameSilence();
     void traceReceived(const quint8 *body);
+    // A trace line about the line: `opened "/dev/ttyUSB0"`, or with a reason after a colon.
+    void traceLink(const QString &event, const QString &reason = QString()) const;
     // The first channel with these three address bytes, or none.
     Channel *channelFor(const quint8 *address);
     // Finds and opens the transmitter: at start-up by the start-up rule, when `returning` only

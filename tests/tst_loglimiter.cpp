@@ -29,6 +29,7 @@ private slots:
     void limiter_data();
     void limiter();
     void guardLeavesOutWhatStderrCannotTake();
+    void traceHeldLikeTheOtherLines();
 };
 
 void TestLogLimiter::limiter_data()
@@ -189,6 +190,26 @@ void TestLogLimiter::guardLeavesOutWhatStderrCannotTake()
     ::close(savedStderr);
     ::close(pipeEnds[0]);
     ::close(pipeEnds[1]);
+}
+
+// The lumo.link trace under a flood: a few lines of each kind pass, the rest are counted.
+void TestLogLimiter::traceHeldLikeTheOtherLines()
+{
+    QLoggingCategory::setFilterRules("lumo.link.debug=true");
+    DebugLog log;
+    {
+        LogGuard guard;
+        for (int i = 0; i < 1000; ++i) {
+            writeTraceLine(TraceLine::Sent, "sent");
+            writeTraceLine(TraceLine::Received, "received");
+        }
+        writeTraceLine(TraceLine::Link, "lost");
+    }
+    QLoggingCategory::setFilterRules(QString());
+    QCOMPARE(log.lines.size(), 2 * LogLimiter::Burst + 2);
+    QCOMPARE(log.lines.at(2 * LogLimiter::Burst), "lost");
+    QVERIFY2(log.lines.last().endsWith(": 996 \"lumo.link: sent\", 996 \"lumo.link: received\""),
+             qPrintable(log.lines.last()));
 }
 
 QTEST_GUILESS_MAIN(TestLogLimiter)
