@@ -3,7 +3,8 @@
 ; Installs the portable folder into Program Files with a Start-menu entry and an uninstaller.
 ; The settings the program keeps in the user's folder (%APPDATA%) are the user's: the
 ; uninstaller leaves them.
-Unicode true
+; A 64-bit installer for the 64-bit program (Wine without its 32-bit part runs it too).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
