@@ -14,6 +14,12 @@ LUMO_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     libz-mingw-w64-dev nsis zip unzip wine wine64 xz-utils perl python3 xvfb xauth xdotool
     imagemagick)
 
+# Where ./scripts/windows keeps Qt built for Windows, outside the tree; LUMO_WIN_QT chooses
+# another folder.
+windows_qt_folder() {
+    echo "${LUMO_WIN_QT:-${XDG_CACHE_HOME:-$HOME/.cache}/lumo-win/qt-5.15.8-mingw64}"
+}
+
 # Installs the Debian packages named that are not there yet.
 ensure_packages() {
     local missing=()
