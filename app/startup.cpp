@@ -22,6 +22,12 @@ int runPanel(const QString &programName)
     MainWindow window(addressFile);
     // From here on, being ended by the system closes the window as its close button does.
     SignalClose signalClose(&window);
+    // At logoff or shutdown the session may end without the window being closed (Windows ends
+    // the program after asking): the settings are saved when it asks.
+    QObject::connect(qApp,
+                     &QGuiApplication::commitDataRequest,
+                     &window,
+                     &MainWindow::saveConfiguration);
     const ConfigurationFiles settings = configurationFiles(programName, userFolder);
     if (!settings.readFrom.isEmpty())
         qDebug().noquote() << QStringLiteral("Reading the settings from %1, where earlier "
