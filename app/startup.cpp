@@ -9,6 +9,8 @@
 
 void prepareApplication()
 {
+    // The name of the per-user folders on Windows, whatever the program file is called.
+    QCoreApplication::setApplicationName(QStringLiteral("lumo-win"));
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
 #endif
