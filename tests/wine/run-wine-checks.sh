@@ -78,6 +78,25 @@ received() {
     grep '^ *[0-9.]* in  02 05 ' "$work/$1" | awk '{ print $5, $6, $7, $8 }'
 }
 
+# Whether this Wine delivers the completion routine that Qt Serial Port starts its reads from:
+# tests/wine/serialwait.c on a pseudo-terminal with two bytes waiting. Sets `receive_problem`.
+x86_64-w64-mingw32-gcc-posix -O1 -o "$work/serialwait.exe" "$root/tests/wine/serialwait.c" \
+    || fail "cannot build tests/wine/serialwait.c"
+python3 -c '
+import os, pty, sys, time, tty
+master, slave = pty.openpty()
+tty.setraw(slave)
+os.symlink(os.ttyname(slave), sys.argv[1])
+os.write(master, b"\x02\x85")
+time.sleep(30)' "$com5" &
+pids+=($!)
+wait_for 10 "the pseudo-terminal for the serial probe" test -L "$com5"
+receive_problem=
+if ! wine "$work/serialwait.exe" >"$work/serialwait.log" 2>&1; then
+    receive_problem="$(tr -d '\r' <"$work/serialwait.log")"
+fi
+kill "${pids[-1]}" && rm -f "$com5"
+
 # --- The portable folder --------------------------------------------------------------------
 portable=$work/portable
 cp -r "$build/portable/lumo-win" "$portable"
@@ -108,16 +127,25 @@ lamp_lit() {
     return 1
 }
 wait_for 10 "receiver 1 to report" grep -q "out 02 85 ${addresses[0]} " "$work/trace"
-if lamp_lit; then
+if [ -z "$receive_problem" ]; then
+    lamp_lit || fail "receiver 1's report does not light its lamp"
     passed "receiver 1's report lights its lamp"
 else
     not_possible "a report lighting the lamp. lumo-sim answers, but the panel never reads:" \
-        "Qt Serial Port starts its first read from the completion routine of" \
-        "IOCTL_SERIAL_WAIT_ON_MASK, which Wine 8.0 completes at once without calling it"
+        "Qt Serial Port starts reading from the completion routine of its" \
+        "IOCTL_SERIAL_WAIT_ON_MASK call, which this Wine completes without running it" \
+        "(tests/wine/serialwait.c: $receive_problem)"
 fi
 
-click lampButton_3
-wait_for 10 "the switch telegram" grep -q " in  02 05 ${addresses[2]} 01 .. 03" "$work/trace"
+# The buttons are disabled while a query waits for its report (all of them, when no report can
+# be read here, until the retries give up): click until the telegram is on the line.
+switch_sent() {
+    grep -q " in  02 05 ${addresses[2]} 01 .. 03" "$work/trace" && return 0
+    click lampButton_3
+    sleep 2
+    grep -q " in  02 05 ${addresses[2]} 01 .. 03" "$work/trace"
+}
+wait_for 3 "the switch telegram" switch_sent # 30 tries of some 2 s
 passed "a click on channel 3's lamp switch sends the switch telegram"
 
 # The menu and the About box open over the window and close again.
@@ -153,10 +181,8 @@ tr -d ' \n' <"$portable/lumo-win.cnf" | grep -q '"active":\[true,false,true,fals
 grep -q winGeometry "$portable/lumo-win.cnf" || fail "lumo-win.cnf keeps no window geometry"
 passed "closing writes lumo-win.cnf beside the .exe"
 
-: >"$work/trace.second"
 mv "$work/trace" "$work/trace.first"
-end_processes
-pids=()
+kill "$sim" # lumo-sim's next run makes a new pseudo-terminal
 simulate trace "$portable/lumo-win.channels"
 LUMO_WIN_PORT=COM5 start_panel "$portable/lumo-win.exe"
 map_main_window
@@ -209,8 +235,7 @@ trap 'chattr -i "$installed" 2>/dev/null; end_processes; wineserver -k 2>/dev/nu
 user_settings=$(find "$drive_c/users" -path '*AppData/Roaming*' -name lumo-win.cnf 2>/dev/null | head -n1)
 [ -z "$user_settings" ] || fail "settings already in the user's folder before the first start"
 mv "$work/trace" "$work/trace.portable"
-end_processes
-pids=()
+kill "$sim"
 simulate trace "$installed/lumo-win.channels"
 LUMO_WIN_PORT=COM5 start_panel 'C:\Program Files\Lumo Win\lumo-win.exe'
 map_main_window
