@@ -102,7 +102,7 @@ portable=$work/portable
 cp -r "$build/portable/lumo-win" "$portable"
 printf '{"active":[true,false,true,false]}\n' >"$portable/lumo-win.cnf"
 simulate trace "$portable/lumo-win.channels"
-read -r -a addresses <<<"$(grep -v '^#' "$portable/lumo-win.channels" | head -n4 | tr '\n' ' ')"
+mapfile -t addresses < <(grep -v '^#' "$portable/lumo-win.channels" | head -n4) # "12 34 56"
 
 started=$(date +%s.%N)
 LUMO_WIN_PORT=COM5 start_panel "$portable/lumo-win.exe"
