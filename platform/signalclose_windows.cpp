@@ -1,6 +1,5 @@
 #include "platform/signalclose.h"
 
-#include <QSocketNotifier>
 #include <QWidget>
 
 // A Windows program with a window gets no console signals (Ctrl+C does not reach it and there is
