@@ -80,6 +80,12 @@ void MainWindow::showEvent(QShowEvent *event)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     transmitterLink->windowClosed();
+    saveConfiguration();
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::saveConfiguration()
+{
     configuration.winGeometry = QString::fromLatin1(saveGeometry().toBase64());
     configuration.winState = QString::fromLatin1(saveState(0).toBase64());
     for (int n = 0; n < ChannelCount; ++n)
@@ -89,7 +95,6 @@ void MainWindow::closeEvent(QCloseEvent *event)
     } catch (...) {
         // Settings are not worth keeping the window open for.
     }
-    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::on_sideButton_clicked()

@@ -33,6 +33,8 @@ public:
     void loadConfiguration(const QString &path, const QString &readFrom = QString());
     // Restores geometry and state, and gives each channel its stored active flag.
     void applyConfiguration();
+    // Keeps the geometry, the state and the active flags in the settings file, as closing does.
+    void saveConfiguration();
 
     // The 100 ms tick: inverts the blink phase and ticks the channels, passing the port.
     void onTimerTick();

@@ -10,6 +10,8 @@
 
 void prepareApplication()
 {
+    // The name of the per-user folders on Windows, whatever the program file is called.
+    QCoreApplication::setApplicationName(QStringLiteral("lumo-win"));
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
 #endif
@@ -23,6 +25,12 @@ int runPanel(const QString &programName)
     MainWindow window(addressFile);
     // From here on, being ended by the system closes the window as its close button does.
     SignalClose signalClose(&window);
+    // At logoff or shutdown the session may end without the window being closed (Windows ends
+    // the program after asking): the settings are saved when it asks.
+    QObject::connect(qApp,
+                     &QGuiApplication::commitDataRequest,
+                     &window,
+                     &MainWindow::saveConfiguration);
     const ConfigurationFiles settings = configurationFiles(programName, userFolder);
     if (!settings.readFrom.isEmpty())
         qDebug().noquote() << QStringLiteral("Reading the settings from %1, where earlier "

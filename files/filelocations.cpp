@@ -44,8 +44,14 @@ bool pathIsTaken(const QString &path)
 
 QString userConfigurationFolder()
 {
+#ifdef Q_OS_WIN
+    // %APPDATA%\lumo-win, the user's roaming folder: Qt names it after the program, which
+    // prepareApplication() calls "lumo-win" whatever the program file is called.
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+#else
     return inFolder(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
                     FolderName);
+#endif
 }
 
 QStringList systemConfigurationFolders()

@@ -8,6 +8,17 @@ LUMO_BUILD_PACKAGES=(cmake g++ make pkg-config qtbase5-dev libqt5serialport5-dev
     qt6-serialport-dev qtbase5-private-dev qt6-base-private-dev)
 LUMO_X_PACKAGES=(xvfb xauth xdotool imagemagick x11-apps at-spi2-core python3-pyatspi dbus-bin)
 LUMO_CLANG_PACKAGES=(clang libclang-rt-14-dev llvm)
+# To build Qt and the panel for Windows (MinGW-w64 in the posix thread model), package them
+# (NSIS, zip) and run them under Wine on an X server.
+LUMO_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    libz-mingw-w64-dev nsis zip unzip wine wine64 xz-utils perl python3 xvfb xauth xdotool
+    imagemagick)
+
+# Where ./scripts/windows keeps Qt built for Windows, outside the tree; LUMO_WIN_QT chooses
+# another folder.
+windows_qt_folder() {
+    echo "${LUMO_WIN_QT:-${XDG_CACHE_HOME:-$HOME/.cache}/lumo-win/qt-5.15.8-mingw64}"
+}
 
 # Installs the Debian packages named that are not there yet.
 ensure_packages() {
@@ -20,8 +31,9 @@ ensure_packages() {
     echo "Installing: ${missing[*]}"
     local sudo=()
     [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install \
+        -y -qq --no-install-recommends "${missing[@]}"
 }
 
 # configure_and_build FOLDER [CMake options...] [--target TARGET...]

@@ -12,6 +12,11 @@
 
 #include <csignal>
 
+#if __has_include(<private/qguiapplication_p.h>)
+#include <private/qguiapplication_p.h>
+#define LUMO_SESSION_MANAGER 1
+#endif
+
 class TestSignalClose : public QObject
 {
     Q_OBJECT
@@ -33,6 +38,10 @@ void TestSignalClose::closesLikeTheCloseButton_data()
     QTest::newRow("SIGTERM over the error box of a lost line") << int(SIGTERM) << "lost" << 0;
     QTest::newRow("two SIGTERMs") << int(SIGTERM) << "" << 1;
     QTest::newRow("three SIGHUPs over the About box") << int(SIGHUP) << "about" << 2;
+#ifdef LUMO_SESSION_MANAGER
+    // Logoff asks to save first, and then may end the program without closing the window.
+    QTest::newRow("SIGTERM after the session asked to save") << int(SIGTERM) << "logoff" << 0;
+#endif
 }
 
 void TestSignalClose::closesLikeTheCloseButton()
@@ -52,9 +61,10 @@ void TestSignalClose::closesLikeTheCloseButton()
     PanelChild child;
     bool locked = false;
     // Once the window is up (and the box or dialog of the situation is open), the signal.
-    const QString ready = situation == "about"  ? "MODAL About"
-                          : situation == "lost" ? "MODAL Error"
-                                                : "SHOWN";
+    const QString ready = situation == "about"    ? "MODAL About"
+                          : situation == "lost"   ? "MODAL Error"
+                          : situation == "logoff" ? "SAVED"
+                                                  : "SHOWN";
     child.onLine = [&](const PanelChild::Line &line) {
         if (line.text == "SHOWN") {
             locked = QFile::exists(lockFile);
@@ -72,6 +82,9 @@ void TestSignalClose::closesLikeTheCloseButton()
     QVERIFY(child.starting(ready).size() == 1);
     QVERIFY(locked);
     QVERIFY2(!QFile::exists(lockFile), "the port was not released");
+    if (situation == "logoff")
+        QVERIFY2(child.starting("SAVED").value(0).text.contains("[ false, true, false, false ]"),
+                 "the settings were not saved when the session asked");
     QFile settings(home.filePath("lumo-win.cnf"));
     QVERIFY(settings.open(QIODevice::ReadOnly));
     QVERIFY2(settings.readAll().simplified().contains("\"active\": [ false, true, false, false ]"),
@@ -85,10 +98,20 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     if (isPanelChild()) {
         const bool about = panelChildArguments().value(0) == "about";
+        const bool logoff = panelChildArguments().value(0) == "logoff";
         return runPanelChild(
-            [about](MainWindow *window) {
+            [about, logoff](MainWindow *window) {
                 window->findChild<QPushButton *>("activeButton_2")->pressed();
                 tellParent("SHOWN");
+#ifdef LUMO_SESSION_MANAGER
+                if (logoff) {
+                    emit qApp->commitDataRequest(
+                        *QGuiApplicationPrivate::instance()->session_manager);
+                    QFile saved(QCoreApplication::arguments().value(2) + ".cnf");
+                    if (saved.open(QIODevice::ReadOnly))
+                        tellParent("SAVED " + saved.readAll().simplified());
+                }
+#endif
                 auto *watch = new QTimer(window);
                 QObject::connect(watch,
                                  &QTimer::timeout,
