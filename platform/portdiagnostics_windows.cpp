@@ -5,6 +5,18 @@
 // Windows opens a COM port for one program at a time and has no lock files: "access denied"
 // (which the toolkit reports as a permission error) means that another program holds the port.
 
+QString devicePortName(const QString &portName)
+{
+    return portName; // COM names are not links
+}
+
+OpenFailureFacts examinePortLock(const QString &portName)
+{
+    OpenFailureFacts facts;
+    facts.portName = portName;
+    return facts; // the open itself refuses a port in use
+}
+
 OpenFailureFacts examineOpenFailure(const QString &portName,
                                     QSerialPort::SerialPortError error,
                                     const QString &errorText)
