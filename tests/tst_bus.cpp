@@ -2,6 +2,7 @@
 // line. Runs under its own session bus (dbus-run-session); the panel under test is this process,
 // its transmitter a pseudo-terminal played by the test.
 #include "app/mainwindow.h"
+#include "app/startup.h"
 #include "app/version.h"
 #include "bus/panelbus.h"
 #include "channel/channelrequests.h"
@@ -110,7 +111,10 @@ void TestBus::init()
     QVERIFY(window && panel->show());
     bus = std::make_unique<PanelBus>();
     QCOMPARE(bus->claim(), PanelBus::Claim::Owner);
-    bus->attach(window->channelRequests(), [this](const QString &token) { tokens << token; });
+    bus->attach(window->channelRequests(), [this](const QString &token) {
+        tokens << token;
+        raiseWindow(*window, token);
+    });
     tokens.clear();
     changes.clear();
     QVERIFY(caller().connect(LUMO_APP_ID,
@@ -175,6 +179,7 @@ void TestBus::startsOncePerSession()
     if (!busAddress.isEmpty())
         qputenv("DBUS_SESSION_BUS_ADDRESS", busAddress.toUtf8());
     qputenv("XDG_ACTIVATION_TOKEN", "token-7");
+    window->showMinimized();
     PtyPeer ownPort;
     QTemporaryDir home;
     PanelChild child;
@@ -187,6 +192,7 @@ void TestBus::startsOncePerSession()
     QVERIFY(child.finish());
     QVERIFY2(child.succeeded(), qPrintable(child.story()));
     QCOMPARE(this->tokens, tokens);
+    QCOMPARE(window->isMinimized(), tokens.isEmpty());
     QCOMPARE(child.errors.count("No session bus"), noBusLines);
     QCOMPARE(child.errors.contains("Initialize"), noBusLines == 1); // the window was shown
 }
