@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include "app/version.h"
+#include "link/telegram.h"
 
 #include <QFileInfo>
 
@@ -94,8 +95,10 @@ RemoteCommand remoteCommand(const QStringList &arguments)
                                       ? arguments[++i]
                                       : QString();
             command.on = state == QLatin1String("on");
-            if (!numeric || command.channel < 1 || command.channel > 4)
-                command.error = QStringLiteral("%1 needs a channel from 1 to 4").arg(option);
+            if (!numeric || command.channel < 1 || command.channel > ChannelCount)
+                command.error = QStringLiteral("%1 needs a channel from 1 to %2")
+                                    .arg(option)
+                                    .arg(ChannelCount);
             else if (action != RemoteCommand::Query && !command.on && state != QLatin1String("off"))
                 command.error = QStringLiteral("%1 N needs \"on\" or \"off\"").arg(option);
         }

@@ -103,7 +103,7 @@ void ChannelBus::attach(ChannelRequests *channelRequests)
 
 QString ChannelBus::introspect(const QString &path) const
 {
-    const int count = requests ? requests->channelCount() : 4;
+    const int count = requests ? requests->channelCount() : ChannelCount;
     if (path == channelsPath()) {
         QString nodes;
         for (int number = 1; number <= count; ++number)
@@ -122,7 +122,7 @@ bool ChannelBus::handleMessage(const QDBusMessage &message, const QDBusConnectio
         || interface == QLatin1String("org.freedesktop.DBus.Peer"))
         return false; // answered by QtDBus, from introspect()
     const int number = numberOf(message.path());
-    const int count = requests ? requests->channelCount() : 4;
+    const int count = requests ? requests->channelCount() : ChannelCount;
     if (number < 1 || number > count) {
         connection.send(
             message.createErrorReply(QDBusError::InvalidArgs,

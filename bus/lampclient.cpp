@@ -2,6 +2,7 @@
 
 #include "app/commandline.h"
 #include "app/version.h"
+#include "link/telegram.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -70,7 +71,7 @@ int status(QDBusConnection &bus, bool json)
 {
     QJsonArray channels;
     QStringList lines;
-    for (int channel = 1; channel <= 4; ++channel) {
+    for (int channel = 1; channel <= ChannelCount; ++channel) {
         QDBusMessage getAll = call(channel,
                                    QStringLiteral("org.freedesktop.DBus.Properties"),
                                    QStringLiteral("GetAll"));
