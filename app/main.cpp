@@ -1,8 +1,12 @@
 #include "app/commandline.h"
 #include "app/logguard.h"
 #include "app/startup.h"
+#ifdef LUMO_HAVE_DBUS
+#include "bus/lampclient.h"
+#endif
 
 #include <QApplication>
+#include <QCoreApplication>
 
 #include <cstdio>
 
@@ -22,6 +26,23 @@ int main(int argc, char *argv[])
         return 0;
     case OwnOption::None:
         break;
+    }
+    // A request to the panel that runs: no window, no port, no display needed.
+    const RemoteCommand remote = remoteCommand(arguments);
+    if (!remote.error.isEmpty()) {
+        std::fprintf(stderr, "lumo-win: %s\nTry 'lumo-win --help'.\n", qPrintable(remote.error));
+        return RemoteExit::Usage;
+    }
+    if (remote.action != RemoteCommand::None) {
+#ifdef LUMO_HAVE_DBUS
+        QCoreApplication application(argc, argv);
+        return runRemoteCommand(remote);
+#else
+        std::fputs("lumo-win: requests to a running panel need the session bus, which this "
+                   "system lacks\n",
+                   stderr);
+        return RemoteExit::NoPanel;
+#endif
     }
     // A flood from the radio, or a stderr that nobody reads, must not stop the panel.
     const LogGuard logGuard;

@@ -4,6 +4,8 @@
 #include "accessibility/panelaccessibility.h"
 #include "channel/channel.h"
 #include "channel/channeladdresses.h"
+#include "channel/channelrequests.h"
+#include "channel/channelwidgets.h"
 #include "dialogs/about.h"
 #include "dialogs/menudialog.h"
 #include "link/debuglines.h"
@@ -23,11 +25,34 @@ MainWindow::MainWindow(const QString &addressFile)
 
     const ChannelAddresses addresses = addressFile.isEmpty() ? ChannelAddresses{}
                                                              : loadChannelAddresses(addressFile);
-    channels.reset(new std::array<Channel, ChannelCount>{
-        {Channel(this, addresses[0].data(), ui->activeButton_1, ui->lampButton_1, ui->lampLED_1),
-         Channel(this, addresses[1].data(), ui->activeButton_2, ui->lampButton_2, ui->lampLED_2),
-         Channel(this, addresses[2].data(), ui->activeButton_3, ui->lampButton_3, ui->lampLED_3),
-         Channel(this, addresses[3].data(), ui->activeButton_4, ui->lampButton_4, ui->lampLED_4)}});
+    channels.reset(new std::array<Channel, ChannelCount>{{Channel(this, addresses[0].data()),
+                                                          Channel(this, addresses[1].data()),
+                                                          Channel(this, addresses[2].data()),
+                                                          Channel(this, addresses[3].data())}});
+    QList<Channel *> all;
+    for (Channel &channel : *channels)
+        all << &channel;
+    requests = new ChannelRequests(
+        all, [this] { return transmitterLink && transmitterLink->port(); }, this);
+    const struct
+    {
+        QPushButton *active, *lamp;
+        QLabel *led;
+    } columns[] = {{ui->activeButton_1, ui->lampButton_1, ui->lampLED_1},
+                   {ui->activeButton_2, ui->lampButton_2, ui->lampLED_2},
+                   {ui->activeButton_3, ui->lampButton_3, ui->lampLED_3},
+                   {ui->activeButton_4, ui->lampButton_4, ui->lampLED_4}};
+    for (int n = 1; n <= ChannelCount; ++n) {
+        const auto &column = columns[n - 1];
+        auto *widgets = new ChannelWidgets(&channel(n - 1), column.active, column.lamp, column.led);
+        // A press is a request like any other.
+        connect(widgets, &ChannelWidgets::activePressed, requests, [this, n] {
+            requests->press(n, ChannelRequests::Kind::Ask);
+        });
+        connect(widgets, &ChannelWidgets::lampPressed, requests, [this, n] {
+            requests->press(n, ChannelRequests::Kind::Toggle);
+        });
+    }
 
     transmitterLink = new TransmitterLink(this, *channels);
     if (!transmitterLink->open())
@@ -124,6 +149,9 @@ void MainWindow::enableChannels(bool flag)
 {
     for (Channel &channel : *channels)
         channel.setButtonsEnabled(flag);
+    // Last: an unlock runs the requests that waited for it, which may lock again.
+    if (requests)
+        requests->setLocked(!flag);
 }
 
 QSerialPort *MainWindow::transmitterPort() const

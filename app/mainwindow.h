@@ -8,6 +8,7 @@
 #include <array>
 #include <memory>
 
+class ChannelRequests;
 class QSerialPort;
 class QTimer;
 class TransmitterLink;
@@ -44,6 +45,8 @@ public:
     QSerialPort *transmitterPort() const;
 
     Channel &channel(int index) { return channels->at(size_t(index)); }
+    // The one way into the channels, for the buttons and every remote control.
+    ChannelRequests *channelRequests() const { return requests; }
     TransmitterLink &link() const { return *transmitterLink; }
     QTimer *tickTimer() const { return timer; }
 
@@ -60,6 +63,7 @@ private:
     Ui::MainWindow *ui = nullptr;
     // One block of four; its channels are destroyed before the window's children.
     std::unique_ptr<std::array<Channel, ChannelCount>> channels;
+    ChannelRequests *requests = nullptr;
     TransmitterLink *transmitterLink = nullptr;
     QTimer *timer = nullptr;
     bool initialized = false;

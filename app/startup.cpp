@@ -5,8 +5,14 @@
 #include "link/debuglines.h"
 #include "platform/signalclose.h"
 
+#ifdef LUMO_HAVE_DBUS
+#include "bus/panelbus.h"
+#endif
+
 #include <QApplication>
 #include <QDebug>
+
+#include <cstdio>
 
 void prepareApplication()
 {
@@ -17,12 +23,43 @@ void prepareApplication()
 #endif
 }
 
+void raiseWindow(QWidget &window, const QString &token)
+{
+    // Qt's Wayland activation takes the token from the environment.
+    if (!token.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+    window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
 int runPanel(const QString &programName)
 {
+#ifdef LUMO_HAVE_DBUS
+    // Before the files, the window and the port: a second start only raises the first.
+    PanelBus bus;
+    switch (bus.claim()) {
+    case PanelBus::Claim::Activated:
+        return 0;
+    case PanelBus::Claim::OtherIsSilent:
+        std::fprintf(stderr,
+                     "lumo-win: a panel runs in this session but does not answer: %s\n",
+                     qPrintable(bus.failure));
+        return 1;
+    case PanelBus::Claim::Owner:
+    case PanelBus::Claim::NoBus:
+        break;
+    }
+#endif
     const QString userFolder = userConfigurationFolder();
     const QString addressFile = findChannelAddressFile(
         channelAddressCandidates(programName, userFolder, systemConfigurationFolders()));
     MainWindow window(addressFile);
+#ifdef LUMO_HAVE_DBUS
+    bus.attach(window.channelRequests(),
+               [&window](const QString &token) { raiseWindow(window, token); });
+#endif
     // From here on, being ended by the system closes the window as its close button does.
     SignalClose signalClose(&window);
     // At logoff or shutdown the session may end without the window being closed (Windows ends

@@ -1,103 +1,64 @@
 #include "channel.h"
 
-#include "accessibility/channelwords.h"
 #include "app/mainwindow.h"
 #include "link/debuglines.h"
 #include "link/linktrace.h"
 #include "link/transmitterlink.h"
 
-#include <QCoreApplication>
-#include <QHash>
-#include <QIcon>
-#include <QLabel>
-#include <QPixmap>
-#include <QPushButton>
 #include <QSerialPort>
+
+#include <tuple>
 
 bool blinkPhase = false;
 
 namespace {
-const char ActiveBlack[] = ":/res/Glossy_Button_Black.png";
-const char ActiveWhite[] = ":/res/Glossy_Button_White.png";
-const char ActiveGreen[] = ":/res/Glossy_Button_Light_Green.png";
-const char SwitchOnImage[] = ":/res/switch-on.png";
-const char SwitchOffImage[] = ":/res/switch-off.png";
-const char IndicatorLit[] = ":/res/button-yellow.png";
-const char IndicatorOff[] = ":/res/button-off.png";
-
-// Each image is decoded once and kept until the application object goes. QIcon(path) decodes
-// the PNG on every call, and Qt's pixmap cache would drop an image under pressure (every new
-// icon adds scaled copies of its own to it), so the indicator's blinking would decode it again.
-template<typename Image>
-const Image &imageFromResource(const char *path)
-{
-    static QHash<const char *, Image> images; // keyed by the path constants above
-    auto found = images.constFind(path);
-    if (found == images.constEnd()) {
-        if (images.isEmpty())
-            qAddPostRoutine([] { images.clear(); }); // no pixmap may outlive the application
-        found = images.insert(path, Image(QPixmap(QString::fromLatin1(path))));
-    }
-    return *found;
-}
-
 ChannelAddress copyAddress(const quint8 *bytes)
 {
     return ChannelAddress{bytes[0], bytes[1], bytes[2]};
 }
-
-void describeWidget(QWidget *widget, const QString &words)
-{
-    // Qt tells assistive technology about every call, so only a change is set.
-    if (widget->accessibleDescription() == words)
-        return;
-    widget->setAccessibleDescription(words);
-    widget->setToolTip(words);
-}
 } // namespace
 
-Channel::Channel(MainWindow *owner,
-                 const quint8 *address,
-                 QPushButton *activeButton,
-                 QPushButton *lampButton,
-                 QLabel *lampLed)
+bool Channel::Shown::operator==(const Shown &o) const
+{
+    return std::tie(active,
+                    enabled,
+                    lampOn,
+                    switchOn,
+                    lit,
+                    operation,
+                    lamp,
+                    activeEnabled,
+                    lampEnabled)
+           == std::tie(o.active,
+                       o.enabled,
+                       o.lampOn,
+                       o.switchOn,
+                       o.lit,
+                       o.operation,
+                       o.lamp,
+                       o.activeEnabled,
+                       o.lampEnabled);
+}
+
+Channel::Channel(MainWindow *owner, const quint8 *address)
     : QObject(owner)
     , address(copyAddress(address))
     , owner(owner)
-    , activeButton(activeButton)
-    , lampButton(lampButton)
-    , lampLed(lampLed)
+    , announced(shown())
+{}
+
+Channel::Shown Channel::shown() const
 {
-    showActiveImage(hasReceiver(this->address) ? ActiveWhite : ActiveBlack);
-    // The action happens when the button goes down, not when it is released.
-    connect(activeButton, &QPushButton::pressed, this, &Channel::onActivePressed);
-    connect(lampButton, &QPushButton::pressed, this, &Channel::onLampPressed);
-    describe();
+    return {active, enabled, lampOn, switchOn, lit, operation, lamp, activeEnabled, lampEnabled};
 }
 
-void Channel::describe()
+void Channel::announce()
 {
-    const ChannelWords words = channelWords(
-        {hasReceiver(address), active, operation != Confirmed, lampOn, switchShowsOn});
-    describeWidget(lampLed, words.lamp);
-    describeWidget(lampButton, words.lampSwitch);
-    describeWidget(activeButton, words.active);
-}
-
-void Channel::showActiveImage(const char *path)
-{
-    activeButton->setIcon(imageFromResource<QIcon>(path));
-}
-
-void Channel::showLampSwitch(bool on)
-{
-    switchShowsOn = on;
-    lampButton->setIcon(imageFromResource<QIcon>(on ? SwitchOnImage : SwitchOffImage));
-}
-
-void Channel::showIndicator(bool lit)
-{
-    lampLed->setPixmap(imageFromResource<QPixmap>(lit ? IndicatorLit : IndicatorOff));
+    const Shown now = shown();
+    if (now == announced)
+        return;
+    announced = now;
+    emit changed();
 }
 
 void Channel::onActivePressed()
@@ -108,63 +69,62 @@ void Channel::onActivePressed()
 
 void Channel::onLampPressed()
 {
+    switchLamp(!lampOn);
+}
+
+void Channel::switchLamp(bool on)
+{
     // Without a receiver nothing is ever sent: flipping the switch would show a lamp state that
     // no receiver was told about.
-    if (!hasReceiver(address))
+    if (!receiver())
         return;
     retries = RetriesReload;
-    lampOn = !lampOn;
-    showLampSwitch(lampOn);
-    operation = lampOn ? SwitchOn : SwitchOff;
+    lampOn = on;
+    switchOn = on;
+    operation = on ? SwitchOn : SwitchOff;
     setActive(true);
 }
 
 void Channel::setActive(bool flag)
 {
-    if (!hasReceiver(address)) {
+    if (!receiver()) {
         active = false;
-        showActiveImage(ActiveBlack);
-        describe();
+        announce();
         return;
     }
     active = flag;
     if (flag) {
         owner->enableChannels(false);
-        showActiveImage(ActiveGreen);
-        lampButton->setEnabled(enabled);
+        lampEnabled = enabled;
         countdown = 0;
         retries = RetriesReload;
     } else {
-        showActiveImage(ActiveWhite);
-        lampButton->setEnabled(false);
+        lampEnabled = false;
         // The switch now shows off, so the next press must mean "switch on", as it shows.
         lampOn = false;
-        showLampSwitch(false);
-        showIndicator(false);
+        switchOn = false;
+        lit = false;
+        lamp = Lamp::Unknown;
     }
-    describe();
+    announce();
 }
 
 void Channel::setButtonsEnabled(bool flag)
 {
-    if (!hasReceiver(address)) {
-        enabled = false;
-        activeButton->setEnabled(false);
-        lampButton->setEnabled(false);
-        showActiveImage(ActiveBlack);
-        return;
-    }
-    enabled = flag;
-    activeButton->setEnabled(flag);
-    lampButton->setEnabled(flag);
+    enabled = receiver() && flag;
+    activeEnabled = enabled;
+    lampEnabled = enabled;
+    announce();
 }
 
 void Channel::tick(QSerialPort *port)
 {
     if (!active)
         return;
-    if (operation != Confirmed)
-        showIndicator(!blinkPhase);
+    if (operation != Confirmed) {
+        lit = !blinkPhase;
+        announce();
+    }
     if (countdown > 0) {
         --countdown;
         return;
@@ -172,6 +132,7 @@ void Channel::tick(QSerialPort *port)
     if (retries <= 0) {
         operation = Query;
         setActive(false);
+        emit gaveUp();
         owner->enableChannels(true);
         return;
     }
@@ -234,11 +195,13 @@ void Channel::receiveTelegram(const quint8 *body, unsigned length)
         return;
     }
     operation = Confirmed;
-    showIndicator(lampOn);
-    lampButton->setEnabled(true);
-    showLampSwitch(lampOn);
+    lit = lampOn;
+    lampEnabled = true;
+    switchOn = lampOn;
+    lamp = lampOn ? Lamp::On : Lamp::Off;
     countdown = CountdownReload;
     retries = RetriesReload;
-    describe();
+    announce();
+    emit reportAccepted(lampOn);
     owner->enableChannels(true);
 }

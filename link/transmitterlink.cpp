@@ -1,6 +1,7 @@
 #include "transmitterlink.h"
 
 #include "app/mainwindow.h"
+#include "channel/channelrequests.h"
 #include "link/debuglines.h"
 #include "link/linktrace.h"
 #include "link/linkwatch.h"
@@ -278,6 +279,7 @@ void TransmitterLink::lose(const QString &reason)
     // write into a line that is gone.
     close();
     window->enableChannels(false);
+    window->channelRequests()->transmitterLost();
     awaiting = true;
     reopenCountdown = ReopenTicks;
     reopenFailure.clear();
