@@ -1,0 +1,299 @@
+#include "mqtt/bridgesettings.h"
+#include "mqtt/bridgetopics.h"
+#include "mqtt/mqttbridge.h"
+#include "mqtt/mqttclient.h"
+#include "support/broker.h"
+#include "support/wireandlog.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// The settings in one line, for comparing.
+QString summary(const BridgeSettings &s)
+{
+    return QStringLiteral("%1:%2 tls=%3 ca=%4 user=%5 pw=%6 %7 %8")
+        .arg(s.host)
+        .arg(s.effectivePort())
+        .arg(s.tls ? "on" : "off",
+             s.caFile,
+             s.user,
+             s.passwordFile,
+             s.topicPrefix,
+             s.discoveryPrefix);
+}
+
+const BridgeTopics Topics{"lumo-win/box", "homeassistant"};
+
+BridgeStart startOn(int port)
+{
+    BridgeStart start;
+    start.enabled = true;
+    start.settings.port = port;
+    start.settings.host = "127.0.0.1";
+    start.settings.topicPrefix = Topics.prefix;
+    return start;
+}
+
+} // namespace
+
+class TestMqtt : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void settings_data();
+    void settings();
+    void passwordFile();
+    void incoming_data();
+    void incoming();
+    void discoveryUsesDocumentedKeys();
+    void bridgeOnBroker();
+    void stalledBrokerKeepsWindowResponsive();
+};
+
+void TestMqtt::settings_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QStringList>("problems");
+    const QString f = "/etc/xdg/lumo-win/lumo-win.mqtt";
+
+    QTest::newRow("empty: defaults") << QByteArray()
+                                     << "localhost:1883 tls=off ca= user= pw= "
+                                        "lumo-win/my_host homeassistant"
+                                     << QStringList();
+    QTest::newRow("every key, comments, CRLF")
+        << QByteArray("# broker\r\nhost = broker.lan\r\n port=1884 # plain\ntls = on\n"
+                      "ca_file = ca.pem\nuser = lumo\npassword_file = /run/pw\n"
+                      "topic_prefix = house/panel\ndiscovery_prefix = ha\n")
+        << "broker.lan:1884 tls=on ca=/etc/xdg/lumo-win/ca.pem user=lumo pw=/run/pw house/panel ha"
+        << QStringList();
+    QTest::newRow("TLS takes 8883") << QByteArray("tls = on\n")
+                                    << "localhost:8883 tls=on ca= user= pw= lumo-win/my_host "
+                                       "homeassistant"
+                                    << QStringList();
+    QTest::newRow("bad lines keep the defaults")
+        << QByteArray("port = 70000\ntls = yes\nhost\ncolour = red\ntopic_prefix = a/+\n"
+                      "discovery_prefix = /ha/\nuser =\n")
+        << "localhost:1883 tls=off ca= user= pw= lumo-win/my_host homeassistant"
+        << QStringList{f + ":1: a port is a number from 1 to 65535, found \"70000\"",
+                       f + ":2: tls is on or off, found \"yes\"",
+                       f + ":3: expected \"setting = value\", found \"host\"",
+                       f + ":4: unknown setting \"colour\"",
+                       f + ":5: a topic prefix must not hold the wildcards + or #",
+                       f + ":6: a topic prefix must not start or end with / or hold //",
+                       f + ":7: \"user\" has no value"};
+    QTest::newRow("binary junk") << QByteArray("host = a\x01\xff\n")
+                                 << "localhost:1883 tls=off ca= user= pw= lumo-win/my_host "
+                                    "homeassistant"
+                                 << QStringList{f
+                                                + ":1: a host name is printable ASCII without "
+                                                  "blanks, found \"a\\x01\\xFF\""};
+}
+
+void TestMqtt::settings()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, expected);
+    QFETCH(QStringList, problems);
+    const BridgeSettingsFile parsed = parseBridgeSettings(content,
+                                                          "/etc/xdg/lumo-win/lumo-win.mqtt",
+                                                          "my host");
+    QCOMPARE(summary(parsed.settings), expected);
+    QCOMPARE(parsed.problems, problems);
+}
+
+void TestMqtt::passwordFile()
+{
+    QTemporaryDir dir;
+    const QString settings = dir.filePath("lumo-win.mqtt");
+    QFile file(settings);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("user = lumo\npassword_file = secret\n");
+    file.close();
+    QFile secret(dir.filePath("secret"));
+    QVERIFY(secret.open(QIODevice::WriteOnly));
+    secret.write("s3cret\nsecond line\n");
+    secret.close();
+
+    for (const bool shared : {true, false}) {
+        QVERIFY(secret.setPermissions(QFile::ReadOwner | QFile::WriteOwner
+                                      | (shared ? QFile::ReadOther : QFile::Permissions())));
+        DebugLog log;
+        const BridgeStart start = loadBridgeSettings({dir.filePath("missing.mqtt"), settings},
+                                                     "host");
+        QCOMPARE(start.enabled, !shared);
+        QCOMPARE(start.password, shared ? QString() : QString("s3cret"));
+        QCOMPARE(log.lines.size(), shared ? 1 : 0);
+    }
+    DebugLog log;
+    QVERIFY(!loadBridgeSettings({dir.filePath("missing.mqtt")}, "host").enabled);
+    QVERIFY(log.lines.isEmpty()); // without the file nothing changes
+}
+
+void TestMqtt::incoming_data()
+{
+    QTest::addColumn<QByteArray>("topic");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<bool>("complaint");
+    const int ignored = IncomingMessage::Ignored;
+    const QByteArray set2 = "lumo-win/box/channel/2/set";
+
+    QTest::newRow("ON") << set2 << QByteArray("ON") << int(IncomingMessage::SwitchRequest) << 2
+                        << true << false;
+    QTest::newRow("OFF, channel 4") << QByteArray("lumo-win/box/channel/4/set") << QByteArray("OFF")
+                                    << int(IncomingMessage::SwitchRequest) << 4 << false << false;
+    QTest::newRow("lower case") << set2 << QByteArray("on") << ignored << 0 << false << true;
+    QTest::newRow("empty") << set2 << QByteArray() << ignored << 0 << false << true;
+    QTest::newRow("over 1 KB") << set2 << QByteArray(1025, 'O') << ignored << 0 << false << true;
+    QTest::newRow("channel 0") << QByteArray("lumo-win/box/channel/0/set") << QByteArray("ON")
+                               << ignored << 0 << false << true;
+    QTest::newRow("channel 5") << QByteArray("lumo-win/box/channel/5/set") << QByteArray("ON")
+                               << ignored << 0 << false << true;
+    QTest::newRow("channel 02") << QByteArray("lumo-win/box/channel/02/set") << QByteArray("ON")
+                                << ignored << 0 << false << true;
+    QTest::newRow("another panel") << QByteArray("lumo-win/boxer/channel/2/set") << QByteArray("ON")
+                                   << ignored << 0 << false << true;
+    QTest::newRow("Home Assistant back")
+        << QByteArray("homeassistant/status") << QByteArray("online")
+        << int(IncomingMessage::DiscoveryOnline) << 0 << false << false;
+    QTest::newRow("Home Assistant gone") << QByteArray("homeassistant/status")
+                                         << QByteArray("offline") << ignored << 0 << false << false;
+}
+
+void TestMqtt::incoming()
+{
+    QFETCH(QByteArray, topic);
+    QFETCH(QByteArray, payload);
+    QFETCH(int, kind);
+    QFETCH(int, channel);
+    QFETCH(bool, on);
+    QFETCH(bool, complaint);
+    const IncomingMessage message = readIncoming(Topics, topic, payload);
+    QCOMPARE(int(message.kind), kind);
+    QCOMPARE(message.channel, channel);
+    QCOMPARE(message.on, on);
+    QCOMPARE(!message.problem.isEmpty(), complaint);
+}
+
+void TestMqtt::discoveryUsesDocumentedKeys()
+{
+    // The keys Home Assistant documents for an MQTT light (default schema) and its device.
+    const QStringList lightKeys{"name",
+                                "unique_id",
+                                "command_topic",
+                                "state_topic",
+                                "payload_on",
+                                "payload_off",
+                                "optimistic",
+                                "availability",
+                                "availability_mode",
+                                "device"};
+    const QStringList deviceKeys{"identifiers", "name", "model", "sw_version"};
+    const QStringList availabilityKeys{"topic", "payload_available", "payload_not_available"};
+    const QJsonObject config = QJsonDocument::fromJson(discoveryConfig(Topics, 3, "1.0")).object();
+    for (const QString &key : config.keys())
+        QVERIFY2(lightKeys.contains(key), qPrintable(key));
+    for (const QString &key : config["device"].toObject().keys())
+        QVERIFY2(deviceKeys.contains(key), qPrintable(key));
+    for (const QJsonValue &entry : config["availability"].toArray())
+        for (const QString &key : entry.toObject().keys())
+            QVERIFY2(availabilityKeys.contains(key), qPrintable(key));
+    QCOMPARE(config["unique_id"].toString(), QString("lumo-win_box_channel_3"));
+    QCOMPARE(Topics.discoveryConfig(3),
+             QString("homeassistant/light/lumo-win_box/channel_3/config"));
+}
+
+void TestMqtt::bridgeOnBroker()
+{
+    Broker broker;
+    if (!Broker::available())
+        QSKIP("mosquitto, mosquitto_sub or mosquitto_pub is not installed");
+    QVERIFY(broker.start());
+    DebugLog log;
+    MqttBridge bridge(startOn(broker.port()), {true, true, false, true}, "1.0");
+    QSignalSpy requests(&bridge, &MqttBridge::switchRequested);
+    bridge.start();
+    QTRY_VERIFY(bridge.client()->isConnected());
+    bridge.lampReported(2, true);
+
+    // What a late subscriber finds: the panel, its transmitter, three lamps, one state.
+    auto retained = broker.read("#", 6);
+    QCOMPARE(retained.value("lumo-win/box/status"), QByteArray("online"));
+    QCOMPARE(retained.value("lumo-win/box/transmitter"), QByteArray("online"));
+    QCOMPARE(retained.value("lumo-win/box/channel/2/state"), QByteArray("ON"));
+    QVERIFY(retained.contains(Topics.discoveryConfig(4)));
+    QVERIFY(!retained.contains(Topics.discoveryConfig(3))); // no receiver: not announced
+
+    // Requests for lamps that are there, and nothing for anything else.
+    for (const QByteArray &bad : {QByteArray("on"), QByteArray(2000, 'x'), QByteArray("")})
+        QVERIFY(broker.publish(Topics.set(2), bad));
+    QVERIFY(broker.publish(Topics.set(3), "ON"));
+    QVERIFY(broker.publish("lumo-win/box/channel/5/set", "ON"));
+    QVERIFY(broker.publish(Topics.set(2), "OFF"));
+    QTRY_COMPARE(requests.size(), 1);
+    QCOMPARE(requests.at(0), (QVariantList{2, false}));
+
+    // The transmitter lost: the lamps are unavailable until it is back.
+    bridge.setTransmitterPresent(false);
+    QCOMPARE(broker.read("lumo-win/box/transmitter", 1).value("lumo-win/box/transmitter"),
+             QByteArray("offline"));
+    bridge.setTransmitterPresent(true);
+
+    // A restarted broker has forgotten everything; the bridge comes back and says it again.
+    broker.stop();
+    QTRY_VERIFY(!bridge.client()->isConnected());
+    QVERIFY(broker.start());
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.client()->isConnected(), 10000);
+    retained = broker.read("lumo-win/box/#", 3);
+    QCOMPARE(retained.value("lumo-win/box/status"), QByteArray("online"));
+    QCOMPARE(retained.value("lumo-win/box/channel/2/state"), QByteArray("ON"));
+}
+
+void TestMqtt::stalledBrokerKeepsWindowResponsive()
+{
+    // A listener that takes the connection and never answers.
+    QTcpServer stalled;
+    QVERIFY(stalled.listen(QHostAddress::LocalHost));
+    MqttClient::Options options;
+    options.host = "127.0.0.1";
+    options.port = stalled.serverPort();
+    options.answerTimeoutMs = 500;
+    DebugLog log;
+    MqttClient client(options);
+    client.start();
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    qint64 longestGap = 0;
+    int connections = 0;
+    while (clock.elapsed() < 2500) {
+        QTest::qWait(10);
+        longestGap = qMax(longestGap, clock.elapsed() - last);
+        last = clock.elapsed();
+        while (QTcpSocket *socket = stalled.nextPendingConnection()) {
+            ++connections;
+            socket->setParent(&stalled);
+        }
+    }
+    QVERIFY2(longestGap < 200, qPrintable(QString::number(longestGap)));
+    QVERIFY(!client.isConnected());
+    QCOMPARE(connections, 2); // at once, and again 1 s after giving up at 0.5 s
+    QCOMPARE(log.lines.size(), 1);
+    QVERIFY(log.lines.first().contains("no answer"));
+}
+
+QTEST_MAIN(TestMqtt)
+#include "tst_mqtt.moc"
