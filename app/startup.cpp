@@ -3,6 +3,9 @@
 #include "files/filelocations.h"
 #include "app/mainwindow.h"
 #include "platform/signalclose.h"
+#ifdef LUMO_MQTT_BRIDGE
+#include "mqtt/panelbridge.h"
+#endif
 
 #ifdef LUMO_HAVE_DBUS
 #include "bus/panelbus.h"
@@ -65,6 +68,13 @@ int runPanel(const QString &programName)
                                              "versions kept them; they are saved to %2")
                                   .arg(settings.readFrom, settings.path);
     window.loadConfiguration(settings.path, settings.readFrom);
+#ifdef LUMO_MQTT_BRIDGE
+    // Gone before the window: it says "offline" on its way out.
+    const auto bridge = startPanelBridge(window,
+                                         bridgeSettingsCandidates(programName,
+                                                                  userFolder,
+                                                                  systemConfigurationFolders()));
+#endif
     window.show();
     window.applyConfiguration();
     return QApplication::exec();

@@ -2,17 +2,26 @@
 #include "mqtt/bridgetopics.h"
 #include "mqtt/mqttbridge.h"
 #include "mqtt/mqttclient.h"
+#include "mqtt/panelbridge.h"
 #include "support/broker.h"
+#include "support/panelchild.h"
+#include "support/panelfixture.h"
+#include "support/simulator.h"
 #include "support/wireandlog.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -31,6 +40,30 @@ QString summary(const BridgeSettings &s)
 }
 
 const BridgeTopics Topics{"lumo-win/box", "homeassistant"};
+
+// A lumo-win.mqtt in `folder` for the broker on `port`.
+bool writeSettings(const QString &folder, int port)
+{
+    QFile file(QDir(folder).filePath("lumo-win.mqtt"));
+    return file.open(QIODevice::WriteOnly)
+           && file.write(QString("host = 127.0.0.1\nport = %1\ntopic_prefix = lumo-win/box\n")
+                             .arg(port)
+                             .toUtf8())
+                  > 0;
+}
+
+// The resident memory of process `pid` in KiB, from /proc.
+qint64 residentKiB(qint64 pid)
+{
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
 
 BridgeStart startOn(int port)
 {
@@ -57,6 +90,8 @@ private slots:
     void discoveryUsesDocumentedKeys();
     void bridgeOnBroker();
     void stalledBrokerKeepsWindowResponsive();
+    void requestsTakeThePanelsOnePath();
+    void panelProcessAgainstSimulator();
 };
 
 void TestMqtt::settings_data()
@@ -295,5 +330,133 @@ void TestMqtt::stalledBrokerKeepsWindowResponsive()
     QVERIFY(log.lines.first().contains("no answer"));
 }
 
-QTEST_MAIN(TestMqtt)
+void TestMqtt::requestsTakeThePanelsOnePath()
+{
+    Broker broker;
+    if (!Broker::available())
+        QSKIP("mosquitto, mosquitto_sub or mosquitto_pub is not installed");
+    QVERIFY(broker.start());
+    const ChannelAddress address{0xA0, 0xA1, 0xA2};
+    PanelFixture panel;
+    panel.log();
+    MainWindow *window = panel.open("11 22 33\nA0 A1 A2\n00 00 00\n44 55 66\n");
+    QVERIFY(window && panel.show(PanelFixture::TicksByTimer)); // latency includes the tick
+    QVERIFY(writeSettings(panel.dir.path(), broker.port()));
+    const auto bridge = startPanelBridge(*window, {panel.dir.filePath("lumo-win.mqtt")});
+    QVERIFY(bridge);
+    MqttClient::Options options;
+    options.host = "127.0.0.1";
+    options.port = broker.port();
+    MqttClient house(options);
+    house.start();
+    QTRY_VERIFY(bridge->client()->isConnected() && house.isConnected());
+
+    // ON and OFF by turns: each goes out as the switch telegram, shows as a press would, and
+    // the state topic follows the receiver's report.
+    QList<qint64> latencies;
+    for (int i = 0; i < 10; ++i) {
+        const bool on = i % 2 == 0;
+        QElapsedTimer clock;
+        clock.start();
+        house.publish(Topics.set(2), lampPayload(on), false);
+        QCOMPARE(panel.peer.read(8, 3000), frameBytes(commandTelegram(address, on ? 1 : 0)));
+        latencies << clock.elapsed();
+        QCOMPARE(window->channel(1).switchShowsOn(), on);
+        panel.peer.write(reportBytes(address, on ? 1 : 0));
+        QTRY_VERIFY(!window->channel(1).isWaiting());
+        QTRY_COMPARE(broker.read(Topics.state(2), 1).value(Topics.state(2)), lampPayload(on));
+    }
+    std::sort(latencies.begin(), latencies.end());
+    qInfo("set message to telegram on the wire: median %lld ms, longest %lld ms (100 ms tick)",
+          latencies.at(5),
+          latencies.last());
+
+    // Nothing else reaches the line.
+    for (const QByteArray &bad : {QByteArray("on"), QByteArray("1"), QByteArray(1500, 'O')})
+        house.publish(Topics.set(2), bad, false);
+    house.publish(Topics.set(3), "ON", false); // no receiver
+    house.publish("lumo-win/box/channel/0/set", "ON", false);
+    QTest::qWait(500);
+    QCOMPARE(panel.peer.readNow(), QByteArray());
+
+    // The transmitter unplugged: Home Assistant's lights become unavailable.
+    panel.boxes();
+    panel.peer.hangUp();
+    QTRY_COMPARE(broker.read(Topics.transmitter(), 1).value(Topics.transmitter()),
+                 QByteArray("offline"));
+}
+
+void TestMqtt::panelProcessAgainstSimulator()
+{
+    Broker broker;
+    if (!Broker::available() || !QFileInfo::exists(simulatorPath()))
+        QSKIP("needs mosquitto, its clients and lumo-sim");
+    QVERIFY(broker.start());
+    QTemporaryDir home;
+    QProcess sim;
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const QString port = startSimulator(sim,
+                                        {"--channels-file", home.filePath("lumo-win.channels")});
+    QVERIFY(!port.isEmpty());
+    QVERIFY(writeSettings(home.path(), broker.port()));
+    PanelChild child;
+    QVERIFY(child.start(home.filePath("lumo-win"), port));
+    QTRY_COMPARE_WITH_TIMEOUT(broker.read(Topics.status(), 1).value(Topics.status()),
+                              QByteArray("online"),
+                              20000);
+
+    // The lamp that lumo-sim lights, as the house sees it.
+    QVERIFY(broker.publish(Topics.set(2), "ON"));
+    QTRY_COMPARE_WITH_TIMEOUT(broker.read(Topics.state(2), 1).value(Topics.state(2)),
+                              QByteArray("ON"),
+                              10000);
+
+    // A flood: the panel holds at most one request per channel, whatever comes.
+    const qint64 before = residentKiB(child.process.processId());
+    QProcess flood;
+    flood.start("mosquitto_pub",
+                {"-h",
+                 "127.0.0.1",
+                 "-p",
+                 QString::number(broker.port()),
+                 "-t",
+                 Topics.set(2),
+                 "-l",
+                 "-q",
+                 "1"});
+    QVERIFY(flood.waitForStarted());
+    for (int i = 0; i < 10000; ++i)
+        flood.write(i % 2 ? "OFF\n" : "ON\n");
+    flood.closeWriteChannel();
+    QTRY_VERIFY_WITH_TIMEOUT(flood.state() == QProcess::NotRunning, 60000);
+    // The last word was OFF, and lumo-sim's report of it ends the flood.
+    QTRY_COMPARE_WITH_TIMEOUT(broker.read(Topics.state(2), 1).value(Topics.state(2)),
+                              QByteArray("OFF"),
+                              20000);
+    QTest::qWait(1000);
+    const qint64 after = residentKiB(child.process.processId());
+    qInfo("resident memory of the panel: %lld KiB before, %lld KiB after 10,000 set messages",
+          before,
+          after);
+    QVERIFY2(after - before < 4096, qPrintable(QString::number(after - before)));
+    QCOMPARE(broker.read(Topics.status(), 1).value(Topics.status()), QByteArray("online"));
+
+    // Gone without a word: the broker says so for the panel.
+    child.process.kill();
+    child.finish(5000);
+    QTRY_COMPARE(broker.read(Topics.status(), 1).value(Topics.status()), QByteArray("offline"));
+    sim.terminate();
+    sim.waitForFinished(5000);
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (isPanelChild()) {
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+        return runPanelChild();
+    }
+    TestMqtt test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_mqtt.moc"
