@@ -180,7 +180,9 @@ void MqttClient::onReadable()
     // Reads what has come, packet by packet, leaving a flood to later turns of the event loop.
     for (int i = 0; i < PacketsPerTurn && mosq; ++i) {
         errno = 0;
+        insideLibrary = true;
         const int code = mosquitto_loop_read(mosq, 1);
+        insideLibrary = false;
         const bool drained = errno == EAGAIN || errno == EWOULDBLOCK;
         check(code);
         if (drained)
@@ -196,7 +198,10 @@ void MqttClient::onWritable()
     if (!mosq)
         return;
     errno = 0;
-    check(mosquitto_loop_write(mosq, 1));
+    insideLibrary = true;
+    const int code = mosquitto_loop_write(mosq, 1);
+    insideLibrary = false;
+    check(code);
 }
 
 void MqttClient::onHousekeeping()
@@ -204,7 +209,10 @@ void MqttClient::onHousekeeping()
     if (!mosq)
         return;
     errno = 0;
-    check(mosquitto_loop_misc(mosq));
+    insideLibrary = true;
+    const int code = mosquitto_loop_misc(mosq);
+    insideLibrary = false;
+    check(code);
 }
 
 void MqttClient::check(int code)
@@ -213,6 +221,10 @@ void MqttClient::check(int code)
         return;
     if (failure.isEmpty() && code != MOSQ_ERR_SUCCESS)
         failure = errorText(code);
+    // Called back from inside the library (a publish on connecting): the library's own call
+    // is still running, so the connection is dropped once that has returned.
+    if (insideLibrary)
+        return;
     if (failure.isEmpty() && mosquitto_socket(mosq) < 0)
         failure = QStringLiteral("connection closed");
     if (!failure.isEmpty()) {

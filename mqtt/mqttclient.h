@@ -85,6 +85,7 @@ private:
     int retryDelay = FirstRetryDelayMs;
     bool connectedNow = false;
     bool closed = false;
-    QString failure;    // set by the library's callbacks, acted on after the call returns
-    QString lastReason; // the last reason written to the log
+    bool insideLibrary = false; // one of the library's loop calls is running
+    QString failure;            // set by the library's callbacks, acted on after the call returns
+    QString lastReason;         // the last reason written to the log
 };
