@@ -143,8 +143,10 @@ void MqttClient::onConnect(mosquitto *, void *client, int code)
 {
     auto *self = static_cast<MqttClient *>(client);
     if (code != 0) {
-        self->failure = QStringLiteral("refused: %1")
-                            .arg(QString::fromUtf8(mosquitto_connack_string(code)));
+        QString why = QString::fromUtf8(mosquitto_connack_string(code));
+        if (why.endsWith(QLatin1Char('.')))
+            why.chop(1);
+        self->failure = QStringLiteral("refused: %1").arg(why);
         return;
     }
     self->answerTimer->stop();
