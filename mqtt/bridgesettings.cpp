@@ -1,6 +1,5 @@
 #include "bridgesettings.h"
 
-#include "files/filelocations.h"
 #include "files/filesafety.h"
 #include "files/programpath.h"
 
@@ -162,7 +161,9 @@ BridgeStart loadBridgeSettings(const QStringList &candidates, const QString &hos
     BridgeStart start;
     QString path;
     for (const QString &candidate : candidates) {
-        if (pathIsTaken(candidate)) {
+        // Anything there, even a dangling link, is read so that what is wrong with it is said.
+        const QFileInfo info(candidate);
+        if (info.exists() || info.isSymLink()) {
             path = candidate;
             break;
         }

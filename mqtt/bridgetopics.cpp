@@ -1,5 +1,7 @@
 #include "bridgetopics.h"
 
+#include "link/telegram.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -99,7 +101,7 @@ IncomingMessage readIncoming(const BridgeTopics &topics,
     }
     const QByteArray number = topic.mid(head.size(), topic.size() - head.size() - tail.size());
     const int channel = number.size() == 1 ? number.at(0) - '0' : 0;
-    if (channel < 1 || channel > 4) {
+    if (channel < 1 || channel > ChannelCount) {
         message.problem = QStringLiteral("MQTT message on %1 ignored: there are channels 1 to 4")
                               .arg(QString::fromUtf8(topic.left(200)));
         return message;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mqtt/bridgesettings.h"
+#include "link/telegram.h"
 #include "mqtt/bridgetopics.h"
 
 #include <QElapsedTimer>
@@ -20,8 +21,6 @@ class MqttBridge : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int ChannelCount = 4;
-
     MqttBridge(const BridgeStart &start,
                const std::array<bool, ChannelCount> &hasReceiver,
                const QString &version,

@@ -12,8 +12,8 @@ std::unique_ptr<MqttBridge> startPanelBridge(MainWindow &window, const QStringLi
     const BridgeStart start = loadBridgeSettings(candidates, QSysInfo::machineHostName());
     if (!start.enabled)
         return nullptr;
-    std::array<bool, MqttBridge::ChannelCount> receivers{};
-    for (int n = 0; n < MqttBridge::ChannelCount; ++n)
+    std::array<bool, ChannelCount> receivers{};
+    for (int n = 0; n < ChannelCount; ++n)
         receivers[n] = window.channel(n).receiver();
     auto bridge = std::make_unique<MqttBridge>(start, receivers, QStringLiteral(LUMO_VERSION));
     MqttBridge *const b = bridge.get();
@@ -22,7 +22,7 @@ std::unique_ptr<MqttBridge> startPanelBridge(MainWindow &window, const QStringLi
         requests->request(number,
                           on ? ChannelRequests::Kind::SwitchOn : ChannelRequests::Kind::SwitchOff);
     });
-    for (int n = 0; n < MqttBridge::ChannelCount; ++n) {
+    for (int n = 0; n < ChannelCount; ++n) {
         QObject::connect(&window.channel(n), &Channel::reportAccepted, b, [b, n](bool lampOn) {
             b->lampReported(n + 1, lampOn);
         });
