@@ -4,6 +4,9 @@
 #include "app/mainwindow.h"
 #include "link/debuglines.h"
 #include "platform/signalclose.h"
+#ifdef LUMO_MQTT_BRIDGE
+#include "mqtt/panelbridge.h"
+#endif
 
 #ifdef LUMO_HAVE_DBUS
 #include "bus/panelbus.h"
@@ -75,6 +78,13 @@ int runPanel(const QString &programName)
                                   .arg(printableForLog(settings.readFrom),
                                        printableForLog(settings.path));
     window.loadConfiguration(settings.path, settings.readFrom);
+#ifdef LUMO_MQTT_BRIDGE
+    // Gone before the window: it says "offline" on its way out.
+    const auto bridge = startPanelBridge(window,
+                                         bridgeSettingsCandidates(programName,
+                                                                  userFolder,
+                                                                  systemConfigurationFolders()));
+#endif
     window.show();
     window.applyConfiguration();
     return QApplication::exec();

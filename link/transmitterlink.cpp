@@ -280,6 +280,7 @@ void TransmitterLink::lose(const QString &reason)
     close();
     window->enableChannels(false);
     window->channelRequests()->transmitterLost();
+    emit inUse(false);
     awaiting = true;
     reopenCountdown = ReopenTicks;
     reopenFailure.clear();
@@ -326,6 +327,7 @@ void TransmitterLink::reopen()
     // As after start-up: the buttons are free, and every active channel asks its receiver for
     // the lamp's state on the next tick, as a press of its active button does.
     window->enableChannels(true);
+    emit inUse(true);
     for (Channel &channel : channels) {
         if (channel.isActive())
             channel.onActivePressed();

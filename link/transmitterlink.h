@@ -51,6 +51,10 @@ public:
     // 1 to ChannelCount, or 0 for a channel that is not this window's.
     int channelNumber(const Channel *channel) const;
 
+signals:
+    // The transmitter was lost (false), or found again and in use (true).
+    void inUse(bool inUse);
+
 private:
     void onReadyRead();
     void dispatchBody(const quint8 *body);

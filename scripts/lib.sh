@@ -2,11 +2,13 @@
 # configuring and building, the sanitizers' settings and reports, and starting lumo-sim.
 
 # To build the panel on Qt 5.15 and on Qt 6 (the private headers let the accessibility test switch
-# accessibility on; QtDBus comes with qtbase5-dev and qt6-base-dev) and to run its session bus
-# test (dbus-run-session); to run its tests on an X server and its accessibility bus; to build
-# with clang and the sanitizers.
+# accessibility on; QtDBus comes with qtbase5-dev and qt6-base-dev; libmosquitto gives the MQTT
+# bridge) and to run its session bus test (dbus-run-session) and its MQTT tests (Mosquitto and its
+# clients); to run its tests on an X server and its accessibility bus; to build with clang and the
+# sanitizers.
 LUMO_BUILD_PACKAGES=(cmake g++ make pkg-config qtbase5-dev libqt5serialport5-dev qt6-base-dev
-    qt6-serialport-dev qtbase5-private-dev qt6-base-private-dev dbus-daemon)
+    qt6-serialport-dev qtbase5-private-dev qt6-base-private-dev dbus-daemon libmosquitto-dev
+    mosquitto mosquitto-clients)
 LUMO_X_PACKAGES=(xvfb xauth xdotool imagemagick x11-apps at-spi2-core python3-pyatspi dbus-bin)
 LUMO_CLANG_PACKAGES=(clang libclang-rt-14-dev llvm)
 # To build Qt and the panel for Windows (MinGW-w64 in the posix thread model), package them
