@@ -56,7 +56,7 @@ void TestLogLimiter::limiter_data()
         steady << QString::number(ms) + " " + address;
     QTest::newRow("ten a second pass")
         << QStringList{"0 " + address, "0 " + address, "0 " + address} + steady
-        << QVector<QString>(23, address).toList() << qint64(5000) << QString();
+        << QStringList(QVector<QString>(23, address).toList()) << qint64(5000) << QString();
     QTest::newRow("a tenth of a second admits one more")
         << QStringList{"0 " + address,
                        "1 " + address,
@@ -105,7 +105,7 @@ void TestLogLimiter::limiter_data()
                        "1500 " + crc,
                        "1500 " + crc,
                        "1500 " + crc}
-        << QVector<QString>(8, crc).toList() << qint64(2600)
+        << QStringList(QVector<QString>(8, crc).toList()) << qint64(2600)
         << "Log lines left out in the last 1.1 s: 2 \"" + crc + "\"";
     QTest::newRow("nothing due once reported")
         << QStringList{"0 " + crc, "0 " + crc, "0 " + crc, "0 " + crc, "0 " + crc, "1000 reported"}
