@@ -81,12 +81,12 @@ private:
     bool inFrame = false;
     QTimer *frameSilence = nullptr; // runs while a frame is unfinished
     QElapsedTimer lineClock;
-    qint64 lastBytesAt = 0; // on lineClock
-    QString transmitterName;  // as found or named, for the trace
+    qint64 lastBytesAt = 0;      // on lineClock
+    QString transmitterName;     // as found or named, for the trace
     PortDescription transmitter; // the one opened at start-up, to know it again
-    bool awaiting = false;    // the line was lost and is looked for again
-    int reopenCountdown = 0;  // ticks until the next look
-    QString reopenFailure;    // why the last look failed, written once
-    bool errorBoxDue = false; // the lost line's box is queued or open
-    bool closed = false;      // the window has closed
+    bool awaiting = false;       // the line was lost and is looked for again
+    int reopenCountdown = 0;     // ticks until the next look
+    QString reopenFailure;       // why the last look failed, written once
+    bool errorBoxDue = false;    // the lost line's box is queued or open
+    bool closed = false;         // the window has closed
 };
