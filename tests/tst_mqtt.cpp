@@ -369,6 +369,7 @@ void TestMqtt::panelProcessAgainstSimulator()
                               QByteArray("ON"),
                               10000);
 
+#ifndef LUMO_SANITIZED // the sanitizers slow the flood past any fair bound and swell memory
     // A flood: the panel holds at most one request per channel, whatever comes.
     const qint64 before = residentKiB(child.process.processId());
     QProcess flood;
@@ -398,6 +399,7 @@ void TestMqtt::panelProcessAgainstSimulator()
           before,
           after);
     QVERIFY2(after - before < 4096, qPrintable(QString::number(after - before)));
+#endif
     QCOMPARE(broker.read(Topics.status(), 1).value(Topics.status()), QByteArray("online"));
 
     // Gone without a word: the broker says so for the panel.
