@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
@@ -108,13 +109,16 @@ void startReports()
 }
 } // namespace
 
-LogGuard::LogGuard()
+LogGuard::LogGuard(LogLimiter::Clock clock)
 {
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
+    if (!clock) {
+        auto steady = std::make_shared<QElapsedTimer>();
+        steady->start();
+        clock = [steady] { return steady->elapsed(); };
+    }
     {
         const std::lock_guard<std::mutex> lock(mutex);
-        limiter = std::make_unique<LogLimiter>([clock] { return clock->elapsed(); });
+        limiter = std::make_unique<LogLimiter>(std::move(clock));
         reportArmed = false; // an earlier guard's timer may have gone while armed
     }
     next = qInstallMessageHandler(guardedOutput);

@@ -10,7 +10,8 @@
 class LogGuard
 {
 public:
-    LogGuard();
+    // `clock` (milliseconds, never going back) defaults to the steady clock; tests pass their own.
+    explicit LogGuard(LogLimiter::Clock clock = {});
     ~LogGuard();
     LogGuard(const LogGuard &) = delete;
     LogGuard &operator=(const LogGuard &) = delete;
