@@ -13,7 +13,7 @@ LUMO_X_PACKAGES=(xvfb xauth xdotool imagemagick x11-apps at-spi2-core python3-py
 LUMO_CLANG_PACKAGES=(clang libclang-rt-14-dev llvm)
 # To build Qt and the panel for Windows (MinGW-w64 in the posix thread model), package them
 # (NSIS, zip) and run them under Wine on an X server.
-LUMO_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+LUMO_WINDOWS_PACKAGES=(gcc g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     libz-mingw-w64-dev nsis zip unzip wine wine64 xz-utils perl python3 xvfb xauth xdotool
     imagemagick)
 
