@@ -2,6 +2,7 @@
 
 #include "channel/channel.h"
 #include "accessibility/channelwords.h"
+#include "channel/lampindicator.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -16,8 +17,6 @@ const char ActiveWhite[] = ":/res/Glossy_Button_White.png";
 const char ActiveGreen[] = ":/res/Glossy_Button_Light_Green.png";
 const char SwitchOnImage[] = ":/res/switch-on.png";
 const char SwitchOffImage[] = ":/res/switch-off.png";
-const char IndicatorLit[] = ":/res/button-yellow.png";
-const char IndicatorOff[] = ":/res/button-off.png";
 
 // Each image is decoded once and kept until the application object goes. QIcon(path) decodes
 // the PNG on every call, and Qt's pixmap cache would drop an image under pressure (every new
@@ -54,6 +53,7 @@ ChannelWidgets::ChannelWidgets(Channel *channel,
     , activeButton(activeButton)
     , lampButton(lampButton)
     , lampLed(lampLed)
+    , indicator(new LampIndicator(lampLed))
 {
     // The action happens when the button goes down, not when it is released.
     connect(activeButton, &QPushButton::pressed, this, &ChannelWidgets::activePressed);
@@ -80,7 +80,7 @@ void ChannelWidgets::show()
     }
     if (channel.indicatorLit() != lit) {
         lit = channel.indicatorLit();
-        lampLed->setPixmap(imageFromResource<QPixmap>(lit ? IndicatorLit : IndicatorOff));
+        indicator->show(lit);
     }
     if (const auto enabled = channel.activeButtonEnabled())
         activeButton->setEnabled(*enabled);

@@ -5,6 +5,7 @@
 #include <optional>
 
 class Channel;
+class LampIndicator;
 class QLabel;
 class QPushButton;
 
@@ -36,6 +37,7 @@ private:
     QPushButton *const activeButton;
     QPushButton *const lampButton;
     QLabel *const lampLed;
+    LampIndicator *const indicator; // shows the lamp on lampLed
     std::optional<ActiveImage> activeImage;
     bool switchOn = false; // the layout's images: switched off, indicator off
     bool lit = false;
