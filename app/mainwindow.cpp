@@ -13,8 +13,12 @@
 
 #include <QCloseEvent>
 #include <QTimer>
+#include <QtPlugin>
 
 #include <cstdlib>
+
+// Icons decode their image files when they are drawn, not when the form is built.
+Q_IMPORT_PLUGIN(LazyIconPlugin)
 
 MainWindow::MainWindow(const QString &addressFile)
     : QMainWindow(nullptr)

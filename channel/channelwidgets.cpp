@@ -8,7 +8,6 @@
 #include <QHash>
 #include <QIcon>
 #include <QLabel>
-#include <QPixmap>
 #include <QPushButton>
 
 namespace {
@@ -18,18 +17,17 @@ const char ActiveGreen[] = ":/res/Glossy_Button_Light_Green.png";
 const char SwitchOnImage[] = ":/res/switch-on.png";
 const char SwitchOffImage[] = ":/res/switch-off.png";
 
-// Each image is decoded once and kept until the application object goes. QIcon(path) decodes
-// the PNG on every call, and Qt's pixmap cache would drop an image under pressure (every new
-// icon adds scaled copies of its own to it), so the indicator's blinking would decode it again.
-template<typename Image>
-const Image &imageFromResource(const char *path)
+// Each icon is made once and kept until the application object goes. Its image is decoded when
+// it is first drawn, at the size it is drawn at (see LazyIconEngine), and kept with it, whatever
+// Qt's pixmap cache drops.
+const QIcon &iconFromResource(const char *path)
 {
-    static QHash<const char *, Image> images; // keyed by the path constants above
-    auto found = images.constFind(path);
-    if (found == images.constEnd()) {
-        if (images.isEmpty())
-            qAddPostRoutine([] { images.clear(); }); // no pixmap may outlive the application
-        found = images.insert(path, Image(QPixmap(QString::fromLatin1(path))));
+    static QHash<const char *, QIcon> icons; // keyed by the path constants above
+    auto found = icons.constFind(path);
+    if (found == icons.constEnd()) {
+        if (icons.isEmpty())
+            qAddPostRoutine([] { icons.clear(); }); // no pixmap may outlive the application
+        found = icons.insert(path, QIcon(QString::fromLatin1(path)));
     }
     return *found;
 }
@@ -72,11 +70,11 @@ void ChannelWidgets::show()
         const char *path = active == ActiveImage::Black   ? ActiveBlack
                            : active == ActiveImage::Green ? ActiveGreen
                                                           : ActiveWhite;
-        activeButton->setIcon(imageFromResource<QIcon>(path));
+        activeButton->setIcon(iconFromResource(path));
     }
     if (channel.switchShowsOn() != switchOn) {
         switchOn = channel.switchShowsOn();
-        lampButton->setIcon(imageFromResource<QIcon>(switchOn ? SwitchOnImage : SwitchOffImage));
+        lampButton->setIcon(iconFromResource(switchOn ? SwitchOnImage : SwitchOffImage));
     }
     if (channel.indicatorLit() != lit) {
         lit = channel.indicatorLit();
