@@ -89,11 +89,16 @@ void ChannelWidgets::show()
 
 void ChannelWidgets::describe()
 {
-    const ChannelWords words = channelWords({channel.receiver(),
-                                             channel.isActive(),
-                                             channel.currentOperation() != Channel::Confirmed,
-                                             channel.isLampOn(),
-                                             channel.switchShowsOn()});
+    const ChannelView view{channel.receiver(),
+                           channel.isActive(),
+                           channel.currentOperation() != Channel::Confirmed,
+                           channel.isLampOn(),
+                           channel.switchShowsOn()};
+    // The words follow from the view alone, and most ticks only blink the indicator.
+    if (view == described)
+        return;
+    described = view;
+    const ChannelWords words = channelWords(view);
     describeWidget(lampLed, words.lamp);
     describeWidget(lampButton, words.lampSwitch);
     describeWidget(activeButton, words.active);

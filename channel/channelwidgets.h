@@ -1,5 +1,7 @@
 #pragma once
 
+#include "accessibility/channelwords.h"
+
 #include <QObject>
 
 #include <optional>
@@ -41,4 +43,5 @@ private:
     std::optional<ActiveImage> activeImage;
     bool switchOn = false; // the layout's images: switched off, indicator off
     bool lit = false;
+    std::optional<ChannelView> described; // what the words last set say
 };
