@@ -2,18 +2,25 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFileInfo>
 #include <QHash>
+#include <QImageReader>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
+#include <QPixmapCache>
+#include <QStringBuilder>
 #include <QStyle>
+#include <QtGui/private/qhexstring_p.h> // QPixmap's own cache keys
+#include <QtGui/qpa/qplatformpixmap.h>
 
 #include <cmath>
 #include <optional>
 
 namespace {
 
-// The two images, decoded once, and their prepared copies by colour, pixel ratio and image.
+// The two images, each decoded once when first shown, and their prepared copies by colour,
+// pixel ratio and image.
 struct LampImages
 {
     QPixmap images[2];
@@ -23,16 +30,41 @@ struct LampImages
 LampImages &lampImages()
 {
     static LampImages lamps;
-    if (lamps.images[0].isNull()) {
-        lamps.images[0] = QPixmap(QStringLiteral(":/res/button-off.png"));
-        lamps.images[1] = QPixmap(QStringLiteral(":/res/button-yellow.png"));
+    static const bool cleared = [] {
         // No pixmap may outlive the application object.
         qAddPostRoutine([] {
             lamps.images[0] = lamps.images[1] = QPixmap();
             lamps.prepared.clear();
         });
-    }
+        return true;
+    }();
+    Q_UNUSED(cleared)
     return lamps;
+}
+
+// The key under which QPixmap(path) looks for the file in Qt's pixmap cache.
+QString pixmapCacheKey(const QString &path)
+{
+    const QFileInfo info(path);
+    return QLatin1String("qt_pixmap") % info.absoluteFilePath()
+           % HexString<uint>(info.lastModified().toSecsSinceEpoch())
+           % HexString<quint64>(info.size()) % HexString<uint>(QPlatformPixmap::PixmapType);
+}
+
+const QPixmap &lampImage(bool lit)
+{
+    QPixmap &image = lampImages().images[lit ? 1 : 0];
+    if (image.isNull()) {
+        const QString path = QLatin1String(lit ? ":/res/button-yellow.png" : ":/res/button-off.png");
+        // Read as PNG only: QPixmap(path) would first load every image plugin to ask it
+        // whether it reads the file. The same pixels as QPixmap(path) gives, and kept where
+        // QPixmap(path) looks first, so that the form's indicators take this very pixmap.
+        QImageReader reader(path, "png");
+        reader.setAutoDetectImageFormat(false);
+        image = QPixmap::fromImage(reader.read());
+        QPixmapCache::insert(pixmapCacheKey(path), image);
+    }
+    return image;
 }
 
 // The colour under the label: the window's background, when it is one opaque colour that no
@@ -69,9 +101,14 @@ LampIndicator::LampIndicator(QLabel *label)
     label->installEventFilter(this);
 }
 
+void LampIndicator::decodeOffImage()
+{
+    lampImage(false);
+}
+
 void LampIndicator::show(bool lit)
 {
-    const QPixmap &image = lampImages().images[lit ? 1 : 0];
+    const QPixmap &image = lampImage(lit);
     const QPixmap current = label->pixmap(Qt::ReturnByValue);
     if (current.cacheKey() == image.cacheKey())
         return;
@@ -114,9 +151,11 @@ const QPixmap *LampIndicator::preparedCopy(bool make, QPoint *at)
         return nullptr;
     LampImages &lamps = lampImages();
     const qint64 shownKey = label->pixmap(Qt::ReturnByValue).cacheKey();
-    const int shown = shownKey == lamps.images[0].cacheKey()   ? 0
-                      : shownKey == lamps.images[1].cacheKey() ? 1
-                                                               : -1;
+    int shown = -1;
+    if (shownKey == lampImage(false).cacheKey())
+        shown = 0;
+    else if (!lamps.images[1].isNull() && shownKey == lamps.images[1].cacheKey())
+        shown = 1;
     const qreal ratio = label->devicePixelRatioF();
     const std::optional<QColor> background = solidBackground(label);
     if (shown < 0 || !background || ratio != std::floor(ratio) || ratio < 1 || ratio > 16)

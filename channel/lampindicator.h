@@ -9,7 +9,7 @@ class QPoint;
 // A channel's lamp indicator: the label shows the lamp lit (":/res/button-yellow.png") or off
 // (":/res/button-off.png"), ten times a second while the channel blinks, so each change costs
 // no more than copying the pixels:
-// - both images are decoded once for the process;
+// - each image is decoded once for the process, when first shown;
 // - swapping one for the other (they are the same size) lays out nothing again;
 // - the label paints a copy prepared once for its screen: the image already drawn onto the
 //   window's colour at the screen's pixel ratio, opaque, where that gives the very pixels the
@@ -22,6 +22,8 @@ class LampIndicator : public QObject
 public:
     explicit LampIndicator(QLabel *label); // a child of the label
     void show(bool lit);
+    // Decodes the image of the lamp off, the one the form shows, before the form is built.
+    static void decodeOffImage();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

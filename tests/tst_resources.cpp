@@ -1,5 +1,9 @@
 #include "app/lazyiconengine.h"
+#include "channel/lampindicator.h"
 #include "support/storedimage.h"
+#ifndef Q_OS_WIN
+#include "support/pngreads.h" // libpng is Qt's own copy on Windows: nothing to count there
+#endif
 
 #include <QDir>
 #include <QImageReader>
@@ -81,6 +85,7 @@ private slots:
     void desktopIcons();
     void iconsDrawAsQtDrawsThem_data();
     void iconsDrawAsQtDrawsThem();
+    void formTakesTheDecodedIndicatorImage();
 };
 
 void TestResources::wholeCollection()
@@ -200,6 +205,22 @@ void TestResources::iconsDrawAsQtDrawsThem()
             QVERIFY2(storedForm(lazy.pixmap(size, mode)) == storedForm(qt.pixmap(size, mode)), what);
         }
     }
+}
+
+// The indicator's image is kept where QPixmap(path) looks first: the form, built next, decodes it
+// no second time (nor loads every image plugin to ask whether it reads the file).
+void TestResources::formTakesTheDecodedIndicatorImage()
+{
+#ifdef Q_OS_WIN
+    QSKIP("PNG reads are counted only where Qt uses the system's libpng");
+#else
+    const long reads = pngReadsStarted();
+    LampIndicator::decodeOffImage();
+    const QPixmap asTheFormLoadsIt(":/res/button-off.png");
+    QCOMPARE(pngReadsStarted() - reads, 1);
+    QCOMPARE(asTheFormLoadsIt.toImage(),
+             QPixmap::fromImage(QImage(":/res/button-off.png")).toImage());
+#endif
 }
 
 QTEST_MAIN(TestResources)
