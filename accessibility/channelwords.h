@@ -11,6 +11,13 @@ struct ChannelView
     bool waiting = false;  // a query or a command waits for the receiver's report
     bool lampOn = false;   // the lamp state the indicator shows once a report was accepted
     bool switchOn = false; // the image the lamp switch shows
+
+    bool operator==(const ChannelView &other) const
+    {
+        return receiver == other.receiver && active == other.active && waiting == other.waiting
+               && lampOn == other.lampOn && switchOn == other.switchOn;
+    }
+    bool operator!=(const ChannelView &other) const { return !(*this == other); }
 };
 
 // The words for each widget: its accessible description and its tool tip.

@@ -6,6 +6,7 @@
 #include "channel/channeladdresses.h"
 #include "channel/channelrequests.h"
 #include "channel/channelwidgets.h"
+#include "channel/lampindicator.h"
 #include "dialogs/about.h"
 #include "dialogs/menudialog.h"
 #include "link/debuglines.h"
@@ -13,13 +14,20 @@
 
 #include <QCloseEvent>
 #include <QTimer>
+#include <QtPlugin>
 
 #include <cstdlib>
+
+// Icons decode their image files when they are drawn, not when the form is built.
+Q_IMPORT_PLUGIN(LazyIconPlugin)
 
 MainWindow::MainWindow(const QString &addressFile)
     : QMainWindow(nullptr)
     , ui(new Ui::MainWindow)
 {
+    // The form's indicators then take the image from Qt's pixmap cache, decoded as PNG without
+    // asking every image plugin whether it reads the file.
+    LampIndicator::decodeOffImage();
     ui->setupUi(this);
     new PanelAccessibility(this, *ui);
 

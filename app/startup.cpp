@@ -3,6 +3,7 @@
 #include "files/filelocations.h"
 #include "app/mainwindow.h"
 #include "link/debuglines.h"
+#include "platform/largeblocks.h"
 #include "platform/signalclose.h"
 #ifdef LUMO_MQTT_BRIDGE
 #include "mqtt/panelbridge.h"
@@ -19,6 +20,7 @@
 
 void prepareApplication()
 {
+    returnLargeBlocksWhenFreed();
     // The name of the per-user folders on Windows, whatever the program file is called.
     QCoreApplication::setApplicationName(QStringLiteral("lumo-win"));
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)

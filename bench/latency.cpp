@@ -3,13 +3,15 @@
 //           to the indicator painted with it);
 //   press   from a press of the lamp switch to the command's eight bytes on the line, with the
 //           real 100 ms tick (the command goes out on the next tick, so up to one tick).
-// Usage: bench_latency report|press [--short] [--receivers N]
+// Usage: bench_latency report|press [--short] [--receivers N] [--data FILE]
+//   --data FILE  (press) writes each press's delay in milliseconds, one a line, for a plot
 #include "benchsupport.h"
 
 #include "app/mainwindow.h"
 #include "channel/channel.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSerialPort>
@@ -133,7 +135,7 @@ int reportToScreen(PanelFixture &panel, int reports)
     return 0;
 }
 
-int pressToWire(PanelFixture &panel, int presses)
+int pressToWire(PanelFixture &panel, int presses, const QString &dataFile)
 {
     MainWindow &window = *panel.window();
     PtyPeer &pty = panel.peer;
@@ -184,6 +186,15 @@ int pressToWire(PanelFixture &panel, int presses)
         std::fprintf(stderr, "%zu of %d presses reached the line\n", delays.size(), presses);
         return 1;
     }
+    if (!dataFile.isEmpty()) {
+        QFile data(dataFile);
+        if (!data.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(dataFile));
+            return 1;
+        }
+        for (double d : delays)
+            data.write(QByteArray::number(d, 'f', 3) + '\n');
+    }
     printSummary("press to command on the line", summarize(delays), "ms");
     int buckets[12] = {};
     for (double d : delays)
@@ -208,6 +219,7 @@ int main(int argc, char **argv)
     const bool shortRun = args.contains(QStringLiteral("--short"));
     const int at = args.indexOf(QStringLiteral("--receivers"));
     const int receivers = at >= 0 && at + 1 < args.size() ? args[at + 1].toInt() : 4;
+    const int data = args.indexOf(QStringLiteral("--data"));
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     quietMessages();
@@ -216,7 +228,10 @@ int main(int argc, char **argv)
     if (args.value(0) == QLatin1String("report"))
         return reportToScreen(*panel, shortRun ? 200 : 5000);
     if (args.value(0) == QLatin1String("press"))
-        return pressToWire(*panel, shortRun ? 20 : 300);
-    std::fprintf(stderr, "usage: bench_latency report|press [--short] [--receivers N]\n");
+        return pressToWire(*panel,
+                           shortRun ? 20 : 300,
+                           data >= 0 ? args.value(data + 1) : QString());
+    std::fprintf(stderr,
+                 "usage: bench_latency report|press [--short] [--receivers N] [--data FILE]\n");
     return 2;
 }

@@ -1,20 +1,20 @@
-// The panel's own start-up code (runPanel, as main() runs it) in child processes, measured from
-// outside and from inside:
-//   startup  process start to the window first shown and first painted (offscreen, warm);
-//   blink    four channels waiting for receivers that never answer, kept waiting: wake-ups,
-//            CPU share, PNG decodes while blinking, resident memory at the end;
-//   idle     four channels confirmed by receivers that answered: wake-ups and CPU share;
+// The panel measured against the floor (floor.cpp: a bare window with one label and a 100 ms
+// timer), both started as they ship, with probe.cpp preloaded, by turns:
+//   startup  process start to the window first shown and first painted (offscreen, warm), PNG
+//            files decoded and image plugins loaded before it is shown;
+//   idle     four channels confirmed by receivers that answered: wake-ups, CPU share, memory;
+//   blink    four channels waiting for receivers that never answer, kept waiting: the same, and
+//            PNG decodes while blinking (--short: after 1 s instead of a whole round);
+// each figure of the panel also as a ratio to the floor's (memory as the difference). And:
 //   soak     a session against lumo-sim with a lossy radio and a user pressing buttons:
-//            resident memory over time (and leaks, when built with the sanitizers).
-// Usage: bench_panel startup [runs] | blink [seconds] | idle [seconds] |
-//        soak [minutes] [--sim PATH]
+//            resident memory over time (and leaks, when built with the sanitizers); --data FILE
+//            writes the samples ("seconds kilobytes" lines) for a plot.
+// Usage: bench_panel startup [runs] | idle [seconds] [--short] | blink [seconds] [--short] |
+//        soak [minutes] [--sim PATH] [--data FILE]
 #include "benchsupport.h"
 
 #include "app/mainwindow.h"
-#include "app/startup.h"
-#include "channel/channel.h"
 #include "support/panelchild.h"
-#include "support/pngreads.h"
 #include "support/simulator.h"
 
 #include <QApplication>
@@ -33,8 +33,6 @@
 
 namespace {
 
-const double MainEntered = nowMicroseconds();
-
 const char AddressFile[] = "12 34 56\nA0 A1 A2\n31 41 59\n27 18 28\n";
 const char AllActive[]
     = "{\"active\":[true,true,true,true],\"winGeometry\":\"\",\"winState\":\"\"}";
@@ -45,73 +43,7 @@ void say(const QString &line)
     std::fflush(stdout);
 }
 
-// --- the child: the panel itself, with a probe ---------------------------------------------
-
-class FirstShown : public QObject
-{
-public:
-    bool eventFilter(QObject *object, QEvent *event) override
-    {
-        auto *window = qobject_cast<MainWindow *>(object);
-        if (window && event->type() == QEvent::Show && !shown) {
-            shown = true;
-            tellParent(QStringLiteral("shown %1").arg((nowMicroseconds() - MainEntered) / 1000.0));
-        }
-        if (window && event->type() == QEvent::Paint && !painted) {
-            painted = true;
-            tellParent(QStringLiteral("painted %1").arg((nowMicroseconds() - MainEntered) / 1000.0));
-            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-        }
-        return false;
-    }
-    bool shown = false;
-    bool painted = false;
-};
-
-struct Sample
-{
-    double at;
-    long wakeUps;
-    double cpu;
-    long pngReads;
-};
-
-Sample sample()
-{
-    return {nowMicroseconds(), wakeUps(), cpuSeconds(), pngReadsStarted()};
-}
-
-void printCost(const char *what, const Sample &from, const Sample &to)
-{
-    const double seconds = (to.at - from.at) / 1e6;
-    tellParent(
-        QStringLiteral("%1: %2 s, %3 wake-ups/s, CPU %4 %, %5 PNG decodes, RSS %6 MB (peak %7 MB)")
-            .arg(QLatin1String(what))
-            .arg(seconds, 0, 'f', 1)
-            .arg(double(to.wakeUps - from.wakeUps) / seconds, 0, 'f', 1)
-            .arg(100.0 * (to.cpu - from.cpu) / seconds, 0, 'f', 3)
-            .arg(to.pngReads - from.pngReads)
-            .arg(double(residentKb()) / 1024.0, 0, 'f', 1)
-            .arg(double(peakResidentKb()) / 1024.0, 0, 'f', 1));
-}
-
-// Keeps all four channels waiting: a channel that gave up is asked again at once.
-void keepBlinking(MainWindow *window)
-{
-    for (int n = 0; n < 4; ++n) {
-        if (!window->channel(n).isActive())
-            window->channel(n).onActivePressed();
-    }
-}
-
-bool allConfirmed(MainWindow *window)
-{
-    for (int n = 0; n < 4; ++n) {
-        if (window->channel(n).currentOperation() != Channel::Confirmed)
-            return false;
-    }
-    return true;
-}
+// --- the child: the panel itself, with a simulated user ------------------------------
 
 int presses = 0;
 
@@ -144,54 +76,12 @@ void soakUser(MainWindow *window, double minutes)
     report->start(10000);
 }
 
-// The probe: bench_panel's own arguments after the program name, "<mode> <amount>".
-void probe(MainWindow *window)
-{
-    const QString mode = panelChildArguments().value(0);
-    const double amount = panelChildArguments().value(1).toDouble();
-    if (mode == QLatin1String("blink")) {
-        auto *keep = new QTimer(window);
-        QObject::connect(keep, &QTimer::timeout, window, [window] { keepBlinking(window); });
-        keep->start(100);
-        // Warm up through one whole round of repeats and giving up (16 s: every image has been
-        // shown once), then measure.
-        QTimer::singleShot(17000, window, [window, amount] {
-            const Sample from = sample();
-            QTimer::singleShot(int(amount * 1000), window, [window, from] {
-                printCost("blinking", from, sample());
-                window->close();
-            });
-        });
-    } else if (mode == QLatin1String("idle")) {
-        auto *wait = new QTimer(window);
-        QObject::connect(wait, &QTimer::timeout, window, [window, wait, amount] {
-            if (!allConfirmed(window))
-                return;
-            wait->stop();
-            QTimer::singleShot(1000, window, [window, amount] {
-                const Sample from = sample();
-                QTimer::singleShot(int(amount * 1000), window, [window, from] {
-                    printCost("four channels confirmed", from, sample());
-                    window->close();
-                });
-            });
-        });
-        wait->start(50);
-    } else if (mode == QLatin1String("soak")) {
-        soakUser(window, amount);
-    }
-}
-
 int runChild()
 {
     quietMessages();
-    if (panelChildArguments().value(0) == QLatin1String("startup")) {
-        auto *shown = new FirstShown;
-        shown->setParent(qApp);
-        qApp->installEventFilter(shown);
-        return runPanelChild({}, ChildBoxes::LeftOpen);
-    }
-    return runPanelChild(probe, ChildBoxes::LeftOpen);
+    return runPanelChild(
+        [](MainWindow *window) { soakUser(window, panelChildArguments().value(1).toDouble()); },
+        ChildBoxes::LeftOpen);
 }
 
 // --- the parent: the line's far end, and the clock ---------------------------------------
@@ -269,53 +159,200 @@ private:
     std::thread thread;
 };
 
+// --- the panel and the floor, started as they ship with the probe preloaded -------------
+
+enum class Program { Floor, Panel };
+
+const char *nameOf(Program program)
+{
+    return program == Program::Floor ? "floor" : "panel";
+}
+
+// A probe line's "key=value" words.
+QMap<QString, QString> wordsOf(const QString &line)
+{
+    QMap<QString, QString> words;
+    for (const QString &word : line.split(QLatin1Char(' '))) {
+        const int at = word.indexOf(QLatin1Char('='));
+        if (at > 0)
+            words.insert(word.left(at), word.mid(at + 1));
+    }
+    return words;
+}
+
+struct ProbeLine
+{
+    double ms = 0; // since the process was started, as the parent saw it arrive
+    QString what;  // "shown", "painted", "cost"
+    QMap<QString, QString> words;
+};
+
+// Starts the program off screen with the probe measuring `mode` ("startup", "idle:30", …); the
+// panel as `home`'s lumo-win on `port`. Returns the probe's lines, or none when it failed.
+QList<ProbeLine> runProbed(
+    Program program, const QString &mode, const Home &home, const QString &port, int timeoutMs)
+{
+    QString path = QStringLiteral(LUMO_BENCH_FLOOR_PATH);
+    if (program == Program::Panel) {
+        // Its files are found beside the name it is started by.
+        path = home.program();
+        if (!QFile::exists(path) && !QFile::link(QStringLiteral(LUMO_WIN_PATH), path))
+            return {};
+    }
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(LUMO_BENCH_PROBE_PATH));
+    env.insert(QStringLiteral("LUMO_BENCH_PROBE"), mode);
+    env.insert(QStringLiteral("LUMO_WIN_PORT"), port);
+    // The figures are not to measure the terminal.
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("*.debug=false"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.dir.path()); // one warning less
+    process.setProcessEnvironment(env);
+    QList<ProbeLine> lines;
+    const double started = nowMicroseconds();
+    process.start(path, QStringList());
+    QElapsedTimer clock;
+    clock.start();
+    while (process.state() != QProcess::NotRunning || process.canReadLine()) {
+        if (clock.elapsed() > timeoutMs) {
+            process.kill();
+            process.waitForFinished();
+            std::fprintf(stderr, "the %s did not finish in time\n", nameOf(program));
+            return {};
+        }
+        if (!process.canReadLine() && !process.waitForReadyRead(100))
+            continue;
+        while (process.canReadLine()) {
+            const QString line = QString::fromLocal8Bit(process.readLine()).trimmed();
+            if (!line.startsWith(QLatin1String("probe ")))
+                continue;
+            ProbeLine probed;
+            probed.ms = (nowMicroseconds() - started) / 1000.0;
+            probed.what = line.section(QLatin1Char(' '), 1, 1);
+            probed.words = wordsOf(line);
+            lines << probed;
+        }
+    }
+    // Passes on what the program said on stderr, but for the offscreen platform's harmless warning.
+    for (const QByteArray &line : process.readAllStandardError().split('\n')) {
+        if (!line.isEmpty() && !line.contains("propagateSizeHints"))
+            std::fprintf(stderr, "%s: %s\n", nameOf(program), line.constData());
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        std::fprintf(stderr, "the %s ended with status %d\n", nameOf(program), process.exitCode());
+        return {};
+    }
+    return lines;
+}
+
+QString ratio(double panel, double floor)
+{
+    return floor > 0 ? QStringLiteral("%1x").arg(panel / floor, 0, 'f', 2) : QStringLiteral("-");
+}
+
 int startup(int runs)
 {
     Home home(nullptr);
     PtyPeer pty;
     Receivers receivers(pty, false);
-    std::vector<double> toShown, toPainted, mainToShown;
     const int warmUp = 2;
+    struct Figures
+    {
+        std::vector<double> shown, painted, mainToShown;
+        QString pngs, plugins;
+    } figures[2];
     for (int run = 0; run < warmUp + runs; ++run) {
-        const double started = nowMicroseconds();
-        const int status = runChildPanel(
-            home,
-            pty.slavePath(),
-            {QStringLiteral("startup")},
-            [&](const QString &line) {
-                const double at = nowMicroseconds();
-                if (run < warmUp)
-                    return;
-                if (line.startsWith("shown ")) {
-                    toShown.push_back((at - started) / 1000.0);
-                    mainToShown.push_back(line.mid(6).toDouble());
-                } else if (line.startsWith("painted ")) {
-                    toPainted.push_back((at - started) / 1000.0);
-                }
-            },
-            20000);
-        if (status != 0)
-            return status;
+        // By turns, start by start, so that both meet the same load on the machine.
+        for (Program program : {Program::Floor, Program::Panel}) {
+            const QList<ProbeLine> lines = runProbed(program,
+                                                     QStringLiteral("startup"),
+                                                     home,
+                                                     pty.slavePath(),
+                                                     20000);
+            if (lines.size() != 2 || lines[0].what != "shown" || lines[1].what != "painted")
+                return 1;
+            if (run < warmUp)
+                continue;
+            Figures &f = figures[int(program)];
+            f.shown.push_back(lines[0].ms);
+            f.painted.push_back(lines[1].ms);
+            f.mainToShown.push_back(lines[0].words.value("ms").toDouble());
+            f.pngs = lines[0].words.value("png");
+            f.plugins = lines[0].words.value("plugins");
+        }
     }
-    printSummary("process start to window shown", summarize(toShown), "ms");
-    printSummary("process start to window painted", summarize(toPainted), "ms");
-    printSummary("main() to window shown", summarize(mainToShown), "ms");
+    const auto line = [&figures](const char *what, std::vector<double> Figures::*values) {
+        const double floor = summarize(figures[0].*values).median;
+        const double panel = summarize(figures[1].*values).median;
+        say(QStringLiteral("%1, median: floor %2 ms, panel %3 ms: %4")
+                .arg(QLatin1String(what))
+                .arg(floor, 0, 'f', 1)
+                .arg(panel, 0, 'f', 1)
+                .arg(ratio(panel, floor)));
+    };
+    line("process start to window shown", &Figures::shown);
+    line("process start to first paint", &Figures::painted);
+    line("probe loaded (before main()) to window shown", &Figures::mainToShown);
+    for (const Figures &f : figures) {
+        say(QStringLiteral("  %1: %2 PNG decodes and image plugins [%3] before shown")
+                .arg(QLatin1String(&f == figures ? "floor" : "panel"))
+                .arg(f.pngs)
+                .arg(f.plugins));
+    }
     return 0;
 }
 
-int costOf(const char *mode, double seconds)
+// The floor's and then the panel's cost over `seconds`: four channels confirmed ("idle") or
+// waiting for receivers that never answer ("blink").
+int costOf(const char *mode, double seconds, bool shortRun)
 {
     Home home(AllActive);
     PtyPeer pty;
     Receivers receivers(pty, QByteArray(mode) == "idle");
-    return runChildPanel(home,
-                         pty.slavePath(),
-                         {QLatin1String(mode), QString::number(seconds)},
-                         say,
-                         int(seconds * 1000) + 60000);
+    QMap<QString, QString> cost[2];
+    for (Program program : {Program::Floor, Program::Panel}) {
+        const QList<ProbeLine> lines = runProbed(program,
+                                                 QStringLiteral("%1:%2%3")
+                                                     .arg(QLatin1String(mode))
+                                                     .arg(seconds)
+                                                     .arg(QLatin1String(shortRun ? ":1" : "")),
+                                                 home,
+                                                 pty.slavePath(),
+                                                 int(seconds * 1000) + 60000);
+        if (lines.isEmpty() || lines.last().what != "cost")
+            return 1;
+        cost[int(program)] = lines.last().words;
+    }
+    const auto value = [&cost](int program, const char *key) {
+        return cost[program].value(QLatin1String(key)).toDouble();
+    };
+    for (int program : {0, 1}) {
+        say(QStringLiteral("  %1: %2 s, CPU %3 %, %4 wake-ups/s (threads through the window: %5, "
+                           "come or gone: %6), %7 PNG decodes, RSS %8 MB (peak %9 MB)")
+                .arg(QLatin1String(nameOf(Program(program))))
+                .arg(cost[program].value("seconds"))
+                .arg(value(program, "cpu"), 0, 'f', 3)
+                .arg(value(program, "wakeups"), 0, 'f', 1)
+                .arg(cost[program].value("threads").section('/', 0, 0))
+                .arg(cost[program].value("threads").section('/', 1, 1))
+                .arg(cost[program].value("png"))
+                .arg(value(program, "rss_kb") / 1024.0, 0, 'f', 1)
+                .arg(value(program, "peak_kb") / 1024.0, 0, 'f', 1));
+    }
+    const QString what = QByteArray(mode) == "idle"
+                             ? QStringLiteral("idle, four channels confirmed")
+                             : QStringLiteral("four channels blinking");
+    say(QStringLiteral("%1: CPU %2, wake-ups %3, RSS %4%5 MB against the floor")
+            .arg(what)
+            .arg(ratio(value(1, "cpu"), value(0, "cpu")))
+            .arg(ratio(value(1, "wakeups"), value(0, "wakeups")))
+            .arg(value(1, "rss_kb") >= value(0, "rss_kb") ? "+" : "")
+            .arg((value(1, "rss_kb") - value(0, "rss_kb")) / 1024.0, 0, 'f', 1));
+    return 0;
 }
 
-int soak(double minutes, QString sim)
+int soak(double minutes, QString sim, const QString &dataFile)
 {
     if (sim.isEmpty())
         sim = simulatorPath();
@@ -367,6 +404,16 @@ int soak(double minutes, QString sim)
     radio.waitForFinished(5000);
     if (status != 0 || samples.size() < 2)
         return 1;
+    if (!dataFile.isEmpty()) {
+        QFile data(dataFile);
+        if (!data.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(dataFile));
+            return 1;
+        }
+        for (const auto &sample : samples)
+            data.write(QByteArray::number(sample.first) + ' '
+                       + QByteArray::number(qint64(sample.second)) + '\n');
+    }
     // Growth from the first minute on, when every image and buffer has been used once (from the
     // first sample in a shorter run).
     size_t from = 0;
@@ -398,14 +445,18 @@ int main(int argc, char **argv)
         return startup(args.size() > 1 ? args[1].toInt() : 20);
     if (mode == QLatin1String("blink") || mode == QLatin1String("idle"))
         return costOf(mode == QLatin1String("blink") ? "blink" : "idle",
-                      args.size() > 1 ? args[1].toDouble() : 60);
+                      args.size() > 1 ? args[1].toDouble() : 60,
+                      args.contains(QStringLiteral("--short")));
     if (mode == QLatin1String("soak")) {
         const int sim = args.indexOf(QStringLiteral("--sim"));
+        const int data = args.indexOf(QStringLiteral("--data"));
         return soak(args.size() > 1 ? args[1].toDouble() : 60,
-                    sim > 0 ? args.value(sim + 1) : QString());
+                    sim > 0 ? args.value(sim + 1) : QString(),
+                    data > 0 ? args.value(data + 1) : QString());
     }
     std::fprintf(
         stderr,
-        "usage: bench_panel startup [runs] | blink [s] | idle [s] | soak [min] [--sim PATH]\n");
+        "usage: bench_panel startup [runs] | idle|blink [s] [--short] | soak [min] [--sim PATH] "
+        "[--data FILE]\n");
     return 2;
 }

@@ -2,12 +2,12 @@
 
 #include "channel/channel.h"
 #include "accessibility/channelwords.h"
+#include "channel/lampindicator.h"
 
 #include <QCoreApplication>
 #include <QHash>
 #include <QIcon>
 #include <QLabel>
-#include <QPixmap>
 #include <QPushButton>
 
 namespace {
@@ -16,21 +16,18 @@ const char ActiveWhite[] = ":/res/Glossy_Button_White.png";
 const char ActiveGreen[] = ":/res/Glossy_Button_Light_Green.png";
 const char SwitchOnImage[] = ":/res/switch-on.png";
 const char SwitchOffImage[] = ":/res/switch-off.png";
-const char IndicatorLit[] = ":/res/button-yellow.png";
-const char IndicatorOff[] = ":/res/button-off.png";
 
-// Each image is decoded once and kept until the application object goes. QIcon(path) decodes
-// the PNG on every call, and Qt's pixmap cache would drop an image under pressure (every new
-// icon adds scaled copies of its own to it), so the indicator's blinking would decode it again.
-template<typename Image>
-const Image &imageFromResource(const char *path)
+// Each icon is made once and kept until the application object goes. Its image is decoded when
+// it is first drawn, at the size it is drawn at (see LazyIconEngine), and kept with it, whatever
+// Qt's pixmap cache drops.
+const QIcon &iconFromResource(const char *path)
 {
-    static QHash<const char *, Image> images; // keyed by the path constants above
-    auto found = images.constFind(path);
-    if (found == images.constEnd()) {
-        if (images.isEmpty())
-            qAddPostRoutine([] { images.clear(); }); // no pixmap may outlive the application
-        found = images.insert(path, Image(QPixmap(QString::fromLatin1(path))));
+    static QHash<const char *, QIcon> icons; // keyed by the path constants above
+    auto found = icons.constFind(path);
+    if (found == icons.constEnd()) {
+        if (icons.isEmpty())
+            qAddPostRoutine([] { icons.clear(); }); // no pixmap may outlive the application
+        found = icons.insert(path, QIcon(QString::fromLatin1(path)));
     }
     return *found;
 }
@@ -54,6 +51,7 @@ ChannelWidgets::ChannelWidgets(Channel *channel,
     , activeButton(activeButton)
     , lampButton(lampButton)
     , lampLed(lampLed)
+    , indicator(new LampIndicator(lampLed))
 {
     // The action happens when the button goes down, not when it is released.
     connect(activeButton, &QPushButton::pressed, this, &ChannelWidgets::activePressed);
@@ -72,15 +70,15 @@ void ChannelWidgets::show()
         const char *path = active == ActiveImage::Black   ? ActiveBlack
                            : active == ActiveImage::Green ? ActiveGreen
                                                           : ActiveWhite;
-        activeButton->setIcon(imageFromResource<QIcon>(path));
+        activeButton->setIcon(iconFromResource(path));
     }
     if (channel.switchShowsOn() != switchOn) {
         switchOn = channel.switchShowsOn();
-        lampButton->setIcon(imageFromResource<QIcon>(switchOn ? SwitchOnImage : SwitchOffImage));
+        lampButton->setIcon(iconFromResource(switchOn ? SwitchOnImage : SwitchOffImage));
     }
     if (channel.indicatorLit() != lit) {
         lit = channel.indicatorLit();
-        lampLed->setPixmap(imageFromResource<QPixmap>(lit ? IndicatorLit : IndicatorOff));
+        indicator->show(lit);
     }
     if (const auto enabled = channel.activeButtonEnabled())
         activeButton->setEnabled(*enabled);
@@ -91,11 +89,16 @@ void ChannelWidgets::show()
 
 void ChannelWidgets::describe()
 {
-    const ChannelWords words = channelWords({channel.receiver(),
-                                             channel.isActive(),
-                                             channel.currentOperation() != Channel::Confirmed,
-                                             channel.isLampOn(),
-                                             channel.switchShowsOn()});
+    const ChannelView view{channel.receiver(),
+                           channel.isActive(),
+                           channel.currentOperation() != Channel::Confirmed,
+                           channel.isLampOn(),
+                           channel.switchShowsOn()};
+    // The words follow from the view alone, and most ticks only blink the indicator.
+    if (view == described)
+        return;
+    described = view;
+    const ChannelWords words = channelWords(view);
     describeWidget(lampLed, words.lamp);
     describeWidget(lampButton, words.lampSwitch);
     describeWidget(activeButton, words.active);

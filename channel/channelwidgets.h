@@ -1,10 +1,13 @@
 #pragma once
 
+#include "accessibility/channelwords.h"
+
 #include <QObject>
 
 #include <optional>
 
 class Channel;
+class LampIndicator;
 class QLabel;
 class QPushButton;
 
@@ -36,7 +39,9 @@ private:
     QPushButton *const activeButton;
     QPushButton *const lampButton;
     QLabel *const lampLed;
+    LampIndicator *const indicator; // shows the lamp on lampLed
     std::optional<ActiveImage> activeImage;
     bool switchOn = false; // the layout's images: switched off, indicator off
     bool lit = false;
+    std::optional<ChannelView> described; // what the words last set say
 };

@@ -1,14 +1,12 @@
 #include "mqttclient.h"
 
 #include "mqtt/bridgetopics.h"
+#include "mqtt/hostlookup.h"
+#include "mqtt/mosquittolibrary.h"
 
 #include <QDebug>
-#include <QHostAddress>
-#include <QHostInfo>
 #include <QSocketNotifier>
 #include <QTimer>
-
-#include <mosquitto.h>
 
 #include <cerrno>
 #include <cstring>
@@ -18,17 +16,11 @@ namespace {
 // Packets read in one go before the event loop gets its turn again.
 constexpr int PacketsPerTurn = 64;
 
-void initialiseLibrary()
-{
-    static const int done = mosquitto_lib_init();
-    Q_UNUSED(done)
-}
-
-QString errorText(int code)
+QString errorText(const MosquittoLibrary &library, int code)
 {
     if (code == MOSQ_ERR_ERRNO)
         return QString::fromLocal8Bit(std::strerror(errno));
-    return QString::fromUtf8(mosquitto_strerror(code));
+    return QString::fromUtf8(library.strerror(code));
 }
 
 } // namespace
@@ -36,11 +28,12 @@ QString errorText(int code)
 MqttClient::MqttClient(const Options &options, QObject *parent)
     : QObject(parent)
     , options(options)
+    , lookup(new HostLookup(this))
     , housekeeping(new QTimer(this))
     , retryTimer(new QTimer(this))
     , answerTimer(new QTimer(this))
 {
-    initialiseLibrary();
+    connect(lookup, &HostLookup::finished, this, &MqttClient::onLookedUp);
     housekeeping->setInterval(1000);
     connect(housekeeping, &QTimer::timeout, this, &MqttClient::onHousekeeping);
     retryTimer->setSingleShot(true);
@@ -53,8 +46,6 @@ MqttClient::MqttClient(const Options &options, QObject *parent)
 
 MqttClient::~MqttClient()
 {
-    if (lookupId >= 0)
-        QHostInfo::abortHostLookup(lookupId);
     dropConnection();
 }
 
@@ -67,69 +58,73 @@ void MqttClient::lookUp()
 {
     if (closed)
         return;
-    // Qt's lookup does not block the window, where the library's own would.
-    lookupId = QHostInfo::lookupHost(options.host, this, &MqttClient::onLookedUp);
+    QString error;
+    library = MosquittoLibrary::get(&error);
+    if (!library) {
+        fail(QStringLiteral("cannot load libmosquitto: %1").arg(error));
+        return;
+    }
+    // Looked up aside: the library's own lookup would block the window.
+    lookup->start(options.host);
 }
 
-void MqttClient::onLookedUp(const QHostInfo &info)
+void MqttClient::onLookedUp(const QString &address, const QString &error)
 {
-    lookupId = -1;
-    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
-        fail(QStringLiteral("cannot look up the host: %1").arg(info.errorString()));
+    if (address.isEmpty()) {
+        fail(QStringLiteral("cannot look up the host: %1").arg(error));
         return;
     }
     // With TLS the library checks the broker's certificate against the name it was given.
-    connectTo(options.tls ? options.host : info.addresses().constFirst().toString());
+    connectTo(options.tls ? options.host : address);
 }
 
 void MqttClient::connectTo(const QString &host)
 {
-    mosq = mosquitto_new(nullptr, true, this);
+    mosq = library->create(nullptr, true, this);
     if (!mosq) {
         fail(QStringLiteral("out of memory"));
         return;
     }
-    mosquitto_connect_callback_set(mosq, &MqttClient::onConnect);
-    mosquitto_disconnect_callback_set(mosq, &MqttClient::onDisconnect);
-    mosquitto_message_callback_set(mosq, &MqttClient::onMessage);
-    mosquitto_int_option(mosq, MOSQ_OPT_TCP_NODELAY, 1);
+    library->connect_callback_set(mosq, &MqttClient::onConnect);
+    library->disconnect_callback_set(mosq, &MqttClient::onDisconnect);
+    library->message_callback_set(mosq, &MqttClient::onMessage);
+    library->int_option(mosq, MOSQ_OPT_TCP_NODELAY, 1);
     if (!options.willTopic.isEmpty())
-        mosquitto_will_set(mosq,
-                           options.willTopic.toUtf8().constData(),
-                           int(options.willPayload.size()),
-                           options.willPayload.constData(),
-                           1,
-                           true);
+        library->will_set(mosq,
+                          options.willTopic.toUtf8().constData(),
+                          int(options.willPayload.size()),
+                          options.willPayload.constData(),
+                          1,
+                          true);
     if (!options.user.isEmpty())
-        mosquitto_username_pw_set(mosq,
-                                  options.user.toUtf8().constData(),
-                                  options.password.isNull()
-                                      ? nullptr
-                                      : options.password.toUtf8().constData());
+        library->username_pw_set(mosq,
+                                 options.user.toUtf8().constData(),
+                                 options.password.isNull() ? nullptr
+                                                           : options.password.toUtf8().constData());
     if (options.tls) {
         const int code = options.caFile.isEmpty()
-                             ? mosquitto_int_option(mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1)
-                             : mosquitto_tls_set(mosq,
-                                                 options.caFile.toLocal8Bit().constData(),
-                                                 nullptr,
-                                                 nullptr,
-                                                 nullptr,
-                                                 nullptr);
+                             ? library->int_option(mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1)
+                             : library->tls_set(mosq,
+                                                options.caFile.toLocal8Bit().constData(),
+                                                nullptr,
+                                                nullptr,
+                                                nullptr,
+                                                nullptr);
         if (code != MOSQ_ERR_SUCCESS) {
-            fail(QStringLiteral("cannot use TLS: %1").arg(errorText(code)));
+            fail(QStringLiteral("cannot use TLS: %1").arg(errorText(*library, code)));
             return;
         }
     }
     errno = 0;
-    const int code = mosquitto_connect_async(mosq,
-                                             host.toUtf8().constData(),
-                                             options.port,
-                                             options.keepAliveSeconds);
+    const int code = library->connect_async(mosq,
+                                            host.toUtf8().constData(),
+                                            options.port,
+                                            options.keepAliveSeconds);
     if (code != MOSQ_ERR_SUCCESS) {
-        fail(errorText(code));
+        fail(errorText(*library, code));
         return;
     }
-    const int socket = mosquitto_socket(mosq);
+    const int socket = library->socket(mosq);
     reader = new QSocketNotifier(socket, QSocketNotifier::Read, this);
     connect(reader, &QSocketNotifier::activated, this, &MqttClient::onReadable);
     writer = new QSocketNotifier(socket, QSocketNotifier::Write, this);
@@ -143,7 +138,7 @@ void MqttClient::onConnect(mosquitto *, void *client, int code)
 {
     auto *self = static_cast<MqttClient *>(client);
     if (code != 0) {
-        QString why = QString::fromUtf8(mosquitto_connack_string(code));
+        QString why = QString::fromUtf8(self->library->connack_string(code));
         if (why.endsWith(QLatin1Char('.')))
             why.chop(1);
         self->failure = QStringLiteral("refused: %1").arg(why);
@@ -163,7 +158,8 @@ void MqttClient::onDisconnect(mosquitto *, void *client, int code)
 {
     auto *self = static_cast<MqttClient *>(client);
     if (self->failure.isEmpty())
-        self->failure = code == 0 ? QStringLiteral("disconnected") : errorText(code);
+        self->failure = code == 0 ? QStringLiteral("disconnected")
+                                  : errorText(*self->library, code);
 }
 
 void MqttClient::onMessage(mosquitto *, void *client, const mosquitto_message *message)
@@ -183,7 +179,7 @@ void MqttClient::onReadable()
     for (int i = 0; i < PacketsPerTurn && mosq; ++i) {
         errno = 0;
         insideLibrary = true;
-        const int code = mosquitto_loop_read(mosq, 1);
+        const int code = library->loop_read(mosq, 1);
         insideLibrary = false;
         const bool drained = errno == EAGAIN || errno == EWOULDBLOCK;
         check(code);
@@ -201,7 +197,7 @@ void MqttClient::onWritable()
         return;
     errno = 0;
     insideLibrary = true;
-    const int code = mosquitto_loop_write(mosq, 1);
+    const int code = library->loop_write(mosq, 1);
     insideLibrary = false;
     check(code);
 }
@@ -212,7 +208,7 @@ void MqttClient::onHousekeeping()
         return;
     errno = 0;
     insideLibrary = true;
-    const int code = mosquitto_loop_misc(mosq);
+    const int code = library->loop_misc(mosq);
     insideLibrary = false;
     check(code);
 }
@@ -222,12 +218,12 @@ void MqttClient::check(int code)
     if (!mosq)
         return;
     if (failure.isEmpty() && code != MOSQ_ERR_SUCCESS)
-        failure = errorText(code);
+        failure = errorText(*library, code);
     // Called back from inside the library (a publish on connecting): the library's own call
     // is still running, so the connection is dropped once that has returned.
     if (insideLibrary)
         return;
-    if (failure.isEmpty() && mosquitto_socket(mosq) < 0)
+    if (failure.isEmpty() && library->socket(mosq) < 0)
         failure = QStringLiteral("connection closed");
     if (!failure.isEmpty()) {
         const QString reason = failure;
@@ -235,7 +231,7 @@ void MqttClient::check(int code)
         fail(reason);
         return;
     }
-    writer->setEnabled(mosquitto_want_write(mosq));
+    writer->setEnabled(library->want_write(mosq));
 }
 
 void MqttClient::fail(const QString &reason)
@@ -269,7 +265,7 @@ void MqttClient::dropConnection()
     writer = nullptr;
     if (mosq) {
         // Closes the socket without DISCONNECT: the broker publishes the last will.
-        mosquitto_destroy(mosq);
+        library->destroy(mosq);
         mosq = nullptr;
     }
 }
@@ -279,13 +275,13 @@ bool MqttClient::publish(const QString &topic, const QByteArray &payload, bool r
     if (!connectedNow)
         return false;
     errno = 0;
-    const int code = mosquitto_publish(mosq,
-                                       nullptr,
-                                       topic.toUtf8().constData(),
-                                       int(payload.size()),
-                                       payload.constData(),
-                                       1,
-                                       retain);
+    const int code = library->publish(mosq,
+                                      nullptr,
+                                      topic.toUtf8().constData(),
+                                      int(payload.size()),
+                                      payload.constData(),
+                                      1,
+                                      retain);
     check(code);
     return code == MOSQ_ERR_SUCCESS;
 }
@@ -295,7 +291,7 @@ bool MqttClient::subscribe(const QString &filter)
     if (!connectedNow)
         return false;
     errno = 0;
-    const int code = mosquitto_subscribe(mosq, nullptr, filter.toUtf8().constData(), 1);
+    const int code = library->subscribe(mosq, nullptr, filter.toUtf8().constData(), 1);
     check(code);
     return code == MOSQ_ERR_SUCCESS;
 }
@@ -309,8 +305,8 @@ void MqttClient::close(const QString &topic, const QByteArray &payload)
     if (connectedNow) {
         publish(topic, payload, true);
         if (mosq) {
-            mosquitto_disconnect(mosq);
-            mosquitto_loop_write(mosq, 1);
+            library->disconnect(mosq);
+            library->loop_write(mosq, 1);
         }
     }
     dropConnection();

@@ -4,16 +4,18 @@
 #include <QObject>
 #include <QString>
 
-class QHostInfo;
+class HostLookup;
 class QSocketNotifier;
 class QTimer;
+struct MosquittoLibrary;
 struct mosquitto;
 struct mosquitto_message;
 
-// One connection to an MQTT broker through libmosquitto, driven by the Qt event loop on the GUI
-// thread: the host name is looked up without blocking, the connection is made without waiting
-// for it, the socket is watched for reading always and for writing only while the library has
-// something to send, and a timer runs the library's housekeeping (keep-alive) once a second.
+// One connection to an MQTT broker through libmosquitto (loaded when first needed), driven by
+// the Qt event loop on the GUI thread: the host name is looked up without blocking, the
+// connection is made without waiting for it, the socket is watched for reading always and for
+// writing only while the library has something to send, and a timer runs the library's
+// housekeeping (keep-alive) once a second.
 // A lost or refused connection is tried again after a delay that grows to a minute; each new
 // reason is written to the debug log once.
 class MqttClient : public QObject
@@ -64,7 +66,7 @@ private:
     static void onMessage(mosquitto *, void *client, const mosquitto_message *message);
 
     void lookUp();
-    void onLookedUp(const QHostInfo &info);
+    void onLookedUp(const QString &address, const QString &error);
     void connectTo(const QString &host);
     void onReadable();
     void onWritable();
@@ -75,13 +77,14 @@ private:
     void dropConnection();
 
     const Options options;
+    const MosquittoLibrary *library = nullptr; // set when the connection is first tried
+    HostLookup *const lookup;
     mosquitto *mosq = nullptr;
     QSocketNotifier *reader = nullptr;
     QSocketNotifier *writer = nullptr;
     QTimer *housekeeping = nullptr;
     QTimer *retryTimer = nullptr;
     QTimer *answerTimer = nullptr;
-    int lookupId = -1;
     int retryDelay = FirstRetryDelayMs;
     bool connectedNow = false;
     bool closed = false;

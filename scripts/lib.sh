@@ -23,6 +23,9 @@ windows_qt_folder() {
     echo "${LUMO_WIN_QT:-${XDG_CACHE_HOME:-$HOME/.cache}/lumo-win/qt-5.15.8-mingw64}"
 }
 
+# To build the benchmarks and draw their plots.
+LUMO_BENCH_PACKAGES=(libbenchmark-dev gnuplot-nox)
+
 # Installs the Debian packages named that are not there yet.
 ensure_packages() {
     local missing=()

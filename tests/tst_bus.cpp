@@ -168,6 +168,8 @@ void TestBus::startsOncePerSession_data()
     QTest::newRow("second start raises the first") << QString() << QStringList{"token-7"} << 0;
     QTest::newRow("without a bus, as before")
         << "unix:path=/nonexistent/lumo-bus" << QStringList() << 1;
+    // No address, no bus socket and no X display: the panel does not even ask for a bus.
+    QTest::newRow("nowhere to find a bus") << "none" << QStringList() << 1;
 }
 
 void TestBus::startsOncePerSession()
@@ -175,16 +177,29 @@ void TestBus::startsOncePerSession()
     QFETCH(QString, busAddress);
     QFETCH(QStringList, tokens);
     QFETCH(int, noBusLines);
-    const QByteArray savedAddress = qgetenv("DBUS_SESSION_BUS_ADDRESS");
-    if (!busAddress.isEmpty())
+    QTemporaryDir home;
+    const char *const variables[] = {"DBUS_SESSION_BUS_ADDRESS", "DISPLAY", "XDG_RUNTIME_DIR"};
+    QByteArray saved[3];
+    for (int i = 0; i < 3; ++i)
+        saved[i] = qgetenv(variables[i]);
+    if (busAddress == "none") {
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+        qunsetenv("DISPLAY");
+        qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
+    } else if (!busAddress.isEmpty()) {
         qputenv("DBUS_SESSION_BUS_ADDRESS", busAddress.toUtf8());
+    }
     qputenv("XDG_ACTIVATION_TOKEN", "token-7");
     window->showMinimized();
     PtyPeer ownPort;
-    QTemporaryDir home;
     PanelChild child;
     const bool started = child.start(home.filePath("lumo-win"), ownPort.slavePath(), {"close"});
-    qputenv("DBUS_SESSION_BUS_ADDRESS", savedAddress);
+    for (int i = 0; i < 3; ++i) {
+        if (saved[i].isNull())
+            qunsetenv(variables[i]);
+        else
+            qputenv(variables[i], saved[i]);
+    }
     qunsetenv("XDG_ACTIVATION_TOKEN");
     QVERIFY(started);
     // This process is the running panel: it must answer while the child starts.

@@ -79,6 +79,7 @@ private slots:
     void inactiveSwitchMeansWhatItShows_data();
     void inactiveSwitchMeansWhatItShows();
     void indicatorBlinksWhilePending();
+    void blinkingKeepsLayoutAndLook();
     void reportChecks_data();
     void reportChecks();
     void wrongSizedBodyIsDropped();
@@ -320,6 +321,30 @@ void TestChannel::indicatorBlinksWhilePending()
         window->onTimerTick();
         QCOMPARE(shownImage(indicator(4)), "button-yellow");
     }
+}
+
+void TestChannel::blinkingKeepsLayoutAndLook()
+{
+    struct LayoutWatch : QObject
+    {
+        int requests = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            requests += event->type() == QEvent::LayoutRequest;
+            return false;
+        }
+    } watch;
+    press("activeButton", 4);
+    for (int round = 0; round < 2; ++round) // lays out what the press changed, inside out
+        QCoreApplication::processEvents();
+    window->installEventFilter(&watch);
+    window->centralWidget()->installEventFilter(&watch);
+    for (int tick = 0; tick < 4; ++tick) {
+        window->onTimerTick();
+        QCoreApplication::processEvents();
+        QVERIFY(looksAsPlainLabel(indicator(4)));
+    }
+    QCOMPARE(watch.requests, 0); // no size changed, so nothing is laid out again
 }
 
 void TestChannel::reportChecks_data()

@@ -6,6 +6,7 @@
 #include "dialogs/about.h"
 #include "dialogs/menudialog.h"
 #include "support/panelfixture.h"
+#include "support/storedimage.h"
 
 #include <QImageReader>
 #include <QLabel>
@@ -42,6 +43,7 @@ private slots:
     void initTestCase();
     void imageButtonsKeepTheirSizeAndSharpness();
     void windowAndIndicatorsKeepTheirSize();
+    void blinkingIndicatorLooksAsAPlainLabel();
 
 private:
     void checkButtons(QWidget *parent);
@@ -98,6 +100,18 @@ void TestHighDpi::windowAndIndicatorsKeepTheirSize()
         QVERIFY(led);
         QCOMPARE(logicalSize(led->pixmap(Qt::ReturnByValue)), fileSize);
         QCOMPARE(led->sizeHint(), fileSize);
+    }
+}
+
+void TestHighDpi::blinkingIndicatorLooksAsAPlainLabel()
+{
+    PanelFixture panel;
+    MainWindow *window = panel.open("11 22 33\n");
+    QVERIFY(window && panel.show());
+    window->channel(0).onActivePressed();
+    for (int tick = 0; tick < 2; ++tick) {
+        window->onTimerTick();
+        QVERIFY(looksAsPlainLabel(panel.indicator(1)));
     }
 }
 

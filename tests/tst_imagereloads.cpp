@@ -2,12 +2,18 @@
 // each must be decoded once, not again each time it is shown.
 #include "app/mainwindow.h"
 #include "channel/channel.h"
+#include "platform/largeblocks.h"
 #include "support/pngreads.h"
 #include "support/panelfixture.h"
 
 #include <QPixmap>
 #include <QPixmapCache>
 #include <QtTest>
+
+#include <cstdlib>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -22,6 +28,7 @@ class TestImageReloads : public QObject
 private slots:
     void probeSeesDecodes();
     void channelImagesAreDecodedOnce();
+    void decodedArtworkGoesBackToTheSystem();
 };
 
 // The counter itself: an image never shown is decoded once, then comes from the cache.
@@ -72,6 +79,22 @@ void TestImageReloads::channelImagesAreDecodedOnce()
         cycle();
     QPixmapCache::setCacheLimit(cacheLimit);
     QCOMPARE(pngReadsStarted() - before, 0L);
+}
+
+// A full-size decode of the button artwork is held for a moment only: its memory is taken from
+// the system and given back each time, not kept by the allocator once one has been freed.
+void TestImageReloads::decodedArtworkGoesBackToTheSystem()
+{
+#ifdef __GLIBC__
+    returnLargeBlocksWhenFreed();
+    for (int round = 0; round < 2; ++round) {
+        const size_t mapped = mallinfo2().hblkhd;
+        const QImage artwork(535, 300, QImage::Format_ARGB32);
+        QVERIFY(mallinfo2().hblkhd >= mapped + size_t(artwork.sizeInBytes()));
+    }
+#else
+    QSKIP("only glibc's allocator keeps freed blocks this large");
+#endif
 }
 
 QTEST_MAIN(TestImageReloads)

@@ -1,5 +1,6 @@
 #include "mqtt/bridgesettings.h"
 #include "mqtt/bridgetopics.h"
+#include "mqtt/hostlookup.h"
 #include "mqtt/mqttclient.h"
 #include "mqtt/panelbridge.h"
 #include "support/broker.h"
@@ -17,6 +18,7 @@
 #include <QJsonObject>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <algorithm>
@@ -76,6 +78,8 @@ private slots:
     void incoming_data();
     void incoming();
     void discoveryUsesDocumentedKeys();
+    void hostLookupAnswersOnItsThread_data();
+    void hostLookupAnswersOnItsThread();
     void stalledBrokerKeepsWindowResponsive();
     void requestsTakeThePanelsOnePath();
     void panelProcessAgainstSimulator();
@@ -198,6 +202,36 @@ void TestMqtt::incoming()
     else if (m.kind == IncomingMessage::DiscoveryOnline)
         said = "announce";
     QCOMPARE(said, expected);
+}
+
+void TestMqtt::hostLookupAnswersOnItsThread_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("address");
+    QTest::newRow("address") << "127.0.0.1"
+                             << "127.0.0.1";
+    QTest::newRow("no name") << ""
+                             << "";
+}
+
+// The answer comes through the event loop, on the thread that asked, once.
+void TestMqtt::hostLookupAnswersOnItsThread()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, address);
+    HostLookup lookup;
+    QList<QStringList> answers;
+    connect(&lookup, &HostLookup::finished, this, [&](const QString &a, const QString &error) {
+        QCOMPARE(QThread::currentThread(), thread());
+        answers << QStringList{a, error};
+    });
+    lookup.start(host);
+    QVERIFY(answers.isEmpty());
+    QVERIFY(QTest::qWaitFor([&] { return !answers.isEmpty(); }, 20000));
+    QCoreApplication::processEvents();
+    QCOMPARE(answers.size(), 1);
+    QCOMPARE(answers[0][0], address);
+    QCOMPARE(answers[0][1].isEmpty(), !address.isEmpty()); // an error says why
 }
 
 void TestMqtt::discoveryUsesDocumentedKeys()

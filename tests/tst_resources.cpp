@@ -1,3 +1,10 @@
+#include "app/lazyiconengine.h"
+#include "channel/lampindicator.h"
+#include "support/storedimage.h"
+#ifndef Q_OS_WIN
+#include "support/pngreads.h" // libpng is Qt's own copy on Windows: nothing to count there
+#endif
+
 #include <QDir>
 #include <QImageReader>
 #include <QResource>
@@ -76,6 +83,9 @@ private slots:
     void wholeCollection();
     void desktopIcons_data();
     void desktopIcons();
+    void iconsDrawAsQtDrawsThem_data();
+    void iconsDrawAsQtDrawsThem();
+    void formTakesTheDecodedIndicatorImage();
 };
 
 void TestResources::wholeCollection()
@@ -160,6 +170,57 @@ void TestResources::desktopIcons()
         }
     }
     QCOMPARE(far, 0);
+}
+
+void TestResources::iconsDrawAsQtDrawsThem_data()
+{
+    QTest::addColumn<QString>("path");
+    for (const char *name :
+         {"Glossy_Button_White.png", "switch-on.png", "VORNA.png", "view-sidetree.png", "VORNA.ico"})
+        QTest::newRow(name) << QString(":/res/") + name;
+}
+
+// Icons that decode their files when drawn, at the size drawn, give Qt's own pixels.
+void TestResources::iconsDrawAsQtDrawsThem()
+{
+    QFETCH(QString, path);
+    QIcon lazy(new LazyIconEngine);
+    lazy.addFile(path);
+    QIcon qt; // Qt's own engine, with every image of the file decoded at once
+    QImageReader reader(path);
+    for (int i = 0; i < reader.imageCount() && reader.jumpToImage(i); ++i)
+        qt.addPixmap(QPixmap::fromImage(reader.read()));
+    if (qt.isNull())
+        qt.addPixmap(QPixmap(path));
+    QCOMPARE(lazy.isNull(), false);
+    QCOMPARE(lazy.availableSizes(), qt.availableSizes());
+    const QIcon::Mode modes[] = {QIcon::Normal, QIcon::Disabled, QIcon::Active, QIcon::Selected};
+    for (const QSize size :
+         {QSize(128, 75), QSize(256, 150), QSize(96, 96), QSize(16, 16), QSize(600, 600)}) {
+        for (QIcon::Mode mode : modes) {
+            const QByteArray what = QByteArray::number(size.width()) + "x"
+                                    + QByteArray::number(size.height()) + " mode "
+                                    + QByteArray::number(mode);
+            QVERIFY2(lazy.actualSize(size, mode) == qt.actualSize(size, mode), what);
+            QVERIFY2(storedForm(lazy.pixmap(size, mode)) == storedForm(qt.pixmap(size, mode)), what);
+        }
+    }
+}
+
+// The indicator's image is kept where QPixmap(path) looks first: the form, built next, decodes it
+// no second time (nor loads every image plugin to ask whether it reads the file).
+void TestResources::formTakesTheDecodedIndicatorImage()
+{
+#ifdef Q_OS_WIN
+    QSKIP("PNG reads are counted only where Qt uses the system's libpng");
+#else
+    const long reads = pngReadsStarted();
+    LampIndicator::decodeOffImage();
+    const QPixmap asTheFormLoadsIt(":/res/button-off.png");
+    QCOMPARE(pngReadsStarted() - reads, 1);
+    QCOMPARE(asTheFormLoadsIt.toImage(),
+             QPixmap::fromImage(QImage(":/res/button-off.png")).toImage());
+#endif
 }
 
 QTEST_MAIN(TestResources)

@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <QImage>
+#include <QLabel>
 #include <QPixmap>
 #include <QString>
 
@@ -25,4 +26,16 @@ inline QImage storedImage(const QString &path)
 {
     const QImage image(path);
     return image.isNull() ? QImage() : storedForm(image);
+}
+
+// Whether `label` looks exactly as a plain QLabel draws its pixmap, on its palette and at its
+// size: the panel's indicators must, however they paint.
+inline bool looksAsPlainLabel(QLabel *label)
+{
+    QLabel plain;
+    plain.setPalette(label->palette());
+    plain.setPixmap(label->pixmap(Qt::ReturnByValue));
+    plain.resize(label->size());
+    return label->grab().toImage().convertToFormat(QImage::Format_RGB32)
+           == plain.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }

@@ -1,0 +1,6 @@
+#include "platform/largeblocks.h"
+
+void returnLargeBlocksWhenFreed()
+{
+    // The Windows heap has no such threshold to fix.
+}
