@@ -260,10 +260,13 @@ user_settings=$(find "$drive_c/users" -path '*AppData/Roaming*' -name lumo-win.c
 [ -n "$user_settings" ] || fail "the installed program wrote no settings to the user's folder"
 tr -d ' \r\n' <"$user_settings" | grep -q '"active":\[false,true,false,false\]' \
     || fail "the user's settings do not keep channel 2 active: $(cat "$user_settings")"
-: >"$work/trace"
+# A new lumo-sim and trace: emptying a file lumo-sim still writes would leave a hole of zeros.
+mv "$work/trace" "$work/trace.installed"
+kill "$sim"
+simulate trace "$work/installed.channels"
 LUMO_WIN_PORT=COM5 start_panel 'C:\Program Files\Lumo Win\lumo-win.exe'
 map_main_window
-wait_for 10 "the query to receiver 2 after the restart" \
+wait_for 20 "the query to receiver 2 after the restart" \
     grep -q " in  02 05 ${addresses[1]} 02 " "$work/trace"
 click exitButton
 exit_status_of "$panel" 30
