@@ -61,8 +61,11 @@ bring_back() {
     done
 }
 
-# The line goes (lumo-sim stopped: it hangs up); the panel shows its box.
+# The line goes (lumo-sim stopped: it hangs up); the panel shows its box. The link goes first:
+# the freed terminal's number may be given to another program's terminal meanwhile (tests run
+# side by side), and the panel must not take that one for its transmitter.
 lose_line() {
+    rm -f "$work/port"
     kill "$1"
     wait_for 10 "the Error box" visible_window '^Error$'
 }
