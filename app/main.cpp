@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char *argv[])
 {
@@ -36,7 +37,13 @@ int main(int argc, char *argv[])
     if (remote.action != RemoteCommand::None) {
 #ifdef LUMO_HAVE_DBUS
         QCoreApplication application(argc, argv);
-        return runRemoteCommand(remote);
+        const int status = runRemoteCommand(remote);
+        // Nothing is left to save, and returning would tear down Qt's statics while its bus
+        // thread may still be reading a late message, which then printed "Trying to construct
+        // an instance of an invalid type" after the answer on a busy machine.
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::_Exit(status);
 #else
         std::fputs("lumo-win: requests to a running panel need the session bus, which this "
                    "system lacks\n",
