@@ -2,6 +2,7 @@
 
 #include "files/filelocations.h"
 #include "app/mainwindow.h"
+#include "app/startupmemory.h"
 #include "link/debuglines.h"
 #include "platform/largeblocks.h"
 #include "platform/signalclose.h"
@@ -87,6 +88,7 @@ int runPanel(const QString &programName)
                                                                   userFolder,
                                                                   systemConfigurationFolders()));
 #endif
+    new StartupMemory(&window);
     window.show();
     window.applyConfiguration();
     return QApplication::exec();

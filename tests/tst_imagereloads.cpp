@@ -1,11 +1,13 @@
 // The indicator blinks ten times a second and every lock, unlock and report sets images again:
 // each must be decoded once, not again each time it is shown.
 #include "app/mainwindow.h"
+#include "app/startupmemory.h"
 #include "channel/channel.h"
 #include "platform/largeblocks.h"
 #include "support/pngreads.h"
 #include "support/panelfixture.h"
 
+#include <QDirIterator>
 #include <QPixmap>
 #include <QPixmapCache>
 #include <QtTest>
@@ -29,6 +31,7 @@ private slots:
     void probeSeesDecodes();
     void channelImagesAreDecodedOnce();
     void decodedArtworkGoesBackToTheSystem();
+    void imagesReadTheSameAfterTheirPagesGoBack();
 };
 
 // The counter itself: an image never shown is decoded once, then comes from the cache.
@@ -97,6 +100,30 @@ void TestImageReloads::decodedArtworkGoesBackToTheSystem()
 #else
     QSKIP("only glibc's allocator keeps freed blocks this large");
 #endif
+}
+
+// After the first paint the pages of the images in the program file go back to the system: read
+// again, every image file and every picture must be as before.
+void TestImageReloads::imagesReadTheSameAfterTheirPagesGoBack()
+{
+    const auto readAll = [] {
+        QStringList paths{":/VORNA.ico"};
+        QDirIterator found(":/res", QDir::Files);
+        while (found.hasNext())
+            paths << found.next();
+        QList<QByteArray> files;
+        for (const QString &path : paths) {
+            QFile file(path);
+            files << (file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+        }
+        return files;
+    };
+    const QList<QByteArray> before = readAll();
+    QVERIFY(before.size() > 10 && !before.contains(QByteArray()));
+    const QImage lamp(":/res/button-yellow.png");
+    StartupMemory::returnNow();
+    QCOMPARE(QImage(":/res/button-yellow.png"), lamp);
+    QCOMPARE(readAll(), before);
 }
 
 QTEST_MAIN(TestImageReloads)

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QObject>
+
+class QWidget;
+
+// Once the window has painted itself the first time, and with it every image it shows,
+// returns the memory that starting up used and no longer needs: see returnStartupMemory().
+class StartupMemory : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit StartupMemory(QWidget *window); // a child of the window
+
+    // The images compiled into the program, where they lie in memory.
+    static void returnNow();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+};
