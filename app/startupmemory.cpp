@@ -19,16 +19,13 @@ void StartupMemory::returnNow()
     // The program's own images: the window icon at the top, the rest under "res"; the toolkit's
     // resources are elsewhere.
     std::vector<ProgramData> images;
-    QStringList files;
     for (const QString &folder : {QStringLiteral(":/"), QStringLiteral(":/res")}) {
         QDirIterator found(folder, QDir::Files);
-        while (found.hasNext())
-            files << found.next();
-    }
-    for (const QString &file : files) {
-        const QResource resource(file);
-        if (resource.data() && resource.size() > 0)
-            images.push_back({resource.data(), static_cast<std::size_t>(resource.size())});
+        while (found.hasNext()) {
+            const QResource resource(found.next());
+            if (resource.data() && resource.size() > 0)
+                images.push_back({resource.data(), static_cast<std::size_t>(resource.size())});
+        }
     }
     returnStartupMemory(images);
 }

@@ -13,7 +13,8 @@ class StartupMemory : public QObject
 public:
     explicit StartupMemory(QWidget *window); // a child of the window
 
-    // The images compiled into the program, where they lie in memory.
+    // Returns it at once; the pages given back are those of the images compiled into the
+    // program.
     static void returnNow();
 
 protected:

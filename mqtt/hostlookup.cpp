@@ -61,6 +61,11 @@ HostLookup::HostLookup(QObject *parent)
 
 HostLookup::~HostLookup()
 {
+    stopListening();
+}
+
+void HostLookup::stopListening()
+{
     if (pending) {
         const std::lock_guard<std::mutex> lock(pending->mutex);
         pending->listener = nullptr;
@@ -69,10 +74,7 @@ HostLookup::~HostLookup()
 
 void HostLookup::start(const QString &host)
 {
-    if (pending) {
-        const std::lock_guard<std::mutex> lock(pending->mutex);
-        pending->listener = nullptr;
-    }
+    stopListening();
     pending = std::make_shared<Pending>();
     pending->listener = this;
     std::thread([shared = pending, name = host.toUtf8()] {

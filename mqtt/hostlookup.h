@@ -23,6 +23,9 @@ signals:
     void finished(const QString &address, const QString &error);
 
 private:
+    // The running lookup's answer, if any, is no longer told.
+    void stopListening();
+
     struct Pending;
     std::shared_ptr<Pending> pending;
 };
