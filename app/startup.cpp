@@ -11,7 +11,7 @@
 #endif
 
 #ifdef LUMO_HAVE_DBUS
-#include "bus/busloader.h"
+#include "bus/panelbus.h"
 #endif
 
 #include <QApplication>
@@ -44,17 +44,17 @@ int runPanel(const QString &programName)
 {
 #ifdef LUMO_HAVE_DBUS
     // Before the files, the window and the port: a second start only raises the first.
-    const std::unique_ptr<BusSession> bus = openSessionBus();
-    switch (bus ? bus->claim() : BusSession::Claim::NoBus) {
-    case BusSession::Claim::Activated:
+    PanelBus bus;
+    switch (bus.claim()) {
+    case PanelBus::Claim::Activated:
         return 0;
-    case BusSession::Claim::OtherIsSilent:
+    case PanelBus::Claim::OtherIsSilent:
         std::fprintf(stderr,
                      "lumo-win: a panel runs in this session but does not answer: %s\n",
-                     qPrintable(bus->failure()));
+                     qPrintable(bus.failure));
         return 1;
-    case BusSession::Claim::Owner:
-    case BusSession::Claim::NoBus:
+    case PanelBus::Claim::Owner:
+    case PanelBus::Claim::NoBus:
         break;
     }
 #endif
@@ -63,9 +63,8 @@ int runPanel(const QString &programName)
         channelAddressCandidates(programName, userFolder, systemConfigurationFolders()));
     MainWindow window(addressFile);
 #ifdef LUMO_HAVE_DBUS
-    if (bus)
-        bus->attach(channelsForBus(window.channelRequests()),
-                    [&window](const QString &token) { raiseWindow(window, token); });
+    bus.attach(window.channelRequests(),
+               [&window](const QString &token) { raiseWindow(window, token); });
 #endif
     // From here on, being ended by the system closes the window as its close button does.
     SignalClose signalClose(&window);

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "bus/busplugin.h"
+#include "channel/channel.h"
+#include "channel/channelrequests.h"
 
 #include <QDBusConnection>
 #include <QDBusVirtualObject>
@@ -21,8 +22,8 @@ public:
 
     // Registers the objects; false when the connection refuses them.
     bool registerOn(const QDBusConnection &connection);
-    // From now on calls reach `channels`; until then they end with NoTransmitter.
-    void attach(BusChannels *channels);
+    // From now on calls reach `requests`; until then they end with NoTransmitter.
+    void attach(ChannelRequests *requests);
 
     QString introspect(const QString &path) const override;
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override;
@@ -35,6 +36,6 @@ private:
     void announce(int number);
 
     QDBusConnection bus;
-    QPointer<BusChannels> channels; // none once the window has gone
-    std::vector<QVariantMap> told;  // per channel, the properties last announced
+    QPointer<ChannelRequests> requests; // none once the window has gone
+    std::vector<QVariantMap> told;      // per channel, the properties last announced
 };
