@@ -76,3 +76,17 @@ bool PseudoTerminal::write(const QByteArray &bytes)
     const ssize_t n = ::write(master, bytes.constData(), size_t(bytes.size()));
     return n == bytes.size();
 }
+
+void PseudoTerminal::dropUnread()
+{
+    if (master < 0)
+        return;
+    // Flushing from the master end leaves the slave's input as it is: only a slave descriptor
+    // reaches it.
+    const int slave = ::open(path.toLocal8Bit().constData(),
+                             O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (slave < 0)
+        return;
+    ::tcflush(slave, TCIFLUSH);
+    ::close(slave);
+}

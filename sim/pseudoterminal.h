@@ -30,6 +30,9 @@ public:
     QByteArray read(bool *peerGone);
     // False when the line did not take all of `bytes` (nobody reads it, or it is gone).
     bool write(const QByteArray &bytes);
+    // Drops what was written and never read on the slave end. A pty keeps it for the next
+    // opener; a real port's driver frees it when its last opener closes it.
+    void dropUnread();
 
 private:
     int master = -1;

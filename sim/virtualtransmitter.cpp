@@ -91,6 +91,7 @@ void VirtualTransmitter::readFromPanel()
         // Until someone opens the line again the master would report the hang-up endlessly.
         reader->setEnabled(false);
         inFrame = false;
+        line.dropUnread();
         note(QStringLiteral("the panel closed the line"));
         panelWatch.start();
     }

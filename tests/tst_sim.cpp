@@ -106,6 +106,7 @@ private slots:
 
     void programServesThePanelsLine();
     void programSendsUnaskedReports();
+    void programDropsWhatAClosedPanelNeverRead();
     void programHangsUpWhenTold();
     void programStopsCleanlyOnSignals_data();
     void programStopsCleanlyOnSignals();
@@ -372,6 +373,24 @@ void TestSim::programSendsUnaskedReports()
     chatty.terminate();
     silent.terminate();
     QVERIFY(chatty.waitForFinished(3000) && silent.waitForFinished(3000));
+}
+
+void TestSim::programDropsWhatAClosedPanelNeverRead()
+{
+    QProcess sim;
+    const QString port = startSimulator(sim, {"--trace", "--delay", "10"});
+    QByteArray trace;
+    {
+        PanelEnd panel(port);
+        panel.write(frameBytes(commandTelegram({0x12, 0x34, 0x56}, Telegram::ReportState)));
+        QTRY_VERIFY((trace += sim.readAllStandardOutput()).contains("out "));
+    }
+    QTRY_VERIFY((trace += sim.readAllStandardOutput()).contains("the panel closed the line"));
+    // The next panel starts with an empty line, not with the report the last one left unread.
+    PanelEnd next(port);
+    QCOMPARE(next.read(1, 300), QByteArray());
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(3000));
 }
 
 void TestSim::programHangsUpWhenTold()
