@@ -2,7 +2,7 @@
 #include "app/logguard.h"
 #include "app/startup.h"
 #ifdef LUMO_HAVE_DBUS
-#include "bus/lampclient.h"
+#include "bus/busloader.h"
 #endif
 
 #include <QApplication>
@@ -37,7 +37,7 @@ int main(int argc, char *argv[])
     if (remote.action != RemoteCommand::None) {
 #ifdef LUMO_HAVE_DBUS
         QCoreApplication application(argc, argv);
-        const int status = runRemoteCommand(remote);
+        const int status = sendRemoteCommand(remote);
         // Nothing is left to save, and returning would tear down Qt's statics while its bus
         // thread may still be reading a late message, which then printed "Trying to construct
         // an instance of an invalid type" after the answer on a busy machine.

@@ -11,7 +11,7 @@
 #endif
 
 #ifdef LUMO_HAVE_DBUS
-#include "bus/panelbus.h"
+#include "bus/busloader.h"
 #endif
 
 #include <QApplication>
@@ -44,17 +44,17 @@ int runPanel(const QString &programName)
 {
 #ifdef LUMO_HAVE_DBUS
     // Before the files, the window and the port: a second start only raises the first.
-    PanelBus bus;
-    switch (bus.claim()) {
-    case PanelBus::Claim::Activated:
+    const std::unique_ptr<BusSession> bus = openSessionBus();
+    switch (bus ? bus->claim() : BusSession::Claim::NoBus) {
+    case BusSession::Claim::Activated:
         return 0;
-    case PanelBus::Claim::OtherIsSilent:
+    case BusSession::Claim::OtherIsSilent:
         std::fprintf(stderr,
                      "lumo-win: a panel runs in this session but does not answer: %s\n",
-                     qPrintable(bus.failure));
+                     qPrintable(bus->failure()));
         return 1;
-    case PanelBus::Claim::Owner:
-    case PanelBus::Claim::NoBus:
+    case BusSession::Claim::Owner:
+    case BusSession::Claim::NoBus:
         break;
     }
 #endif
@@ -63,8 +63,9 @@ int runPanel(const QString &programName)
         channelAddressCandidates(programName, userFolder, systemConfigurationFolders()));
     MainWindow window(addressFile);
 #ifdef LUMO_HAVE_DBUS
-    bus.attach(window.channelRequests(),
-               [&window](const QString &token) { raiseWindow(window, token); });
+    if (bus)
+        bus->attach(channelsForBus(window.channelRequests()),
+                    [&window](const QString &token) { raiseWindow(window, token); });
 #endif
     // From here on, being ended by the system closes the window as its close button does.
     SignalClose signalClose(&window);

@@ -1,7 +1,6 @@
 #include "channelbus.h"
 
 #include "bus/businterface.h"
-#include "channel/channelrequests.h"
 
 #include <QDBusMessage>
 #include <QDBusVariant>
@@ -89,21 +88,18 @@ bool ChannelBus::registerOn(const QDBusConnection &connection)
     return bus.registerVirtualObject(channelsPath(), this, QDBusConnection::SubPath);
 }
 
-void ChannelBus::attach(ChannelRequests *channelRequests)
+void ChannelBus::attach(BusChannels *panelChannels)
 {
-    requests = channelRequests;
-    told.assign(size_t(requests->channelCount()), {});
-    for (int number = 1; number <= requests->channelCount(); ++number) {
+    channels = panelChannels;
+    told.assign(size_t(channels->channelCount()), {});
+    for (int number = 1; number <= channels->channelCount(); ++number)
         told[size_t(number - 1)] = properties(number);
-        connect(&requests->channel(number), &Channel::changed, this, [this, number] {
-            announce(number);
-        });
-    }
+    channels->follow(this, [this](int number) { announce(number); });
 }
 
 QString ChannelBus::introspect(const QString &path) const
 {
-    const int count = requests ? requests->channelCount() : ChannelCount;
+    const int count = channels ? channels->channelCount() : ChannelCount;
     if (path == channelsPath()) {
         QString nodes;
         for (int number = 1; number <= count; ++number)
@@ -122,7 +118,7 @@ bool ChannelBus::handleMessage(const QDBusMessage &message, const QDBusConnectio
         || interface == QLatin1String("org.freedesktop.DBus.Peer"))
         return false; // answered by QtDBus, from introspect()
     const int number = numberOf(message.path());
-    const int count = requests ? requests->channelCount() : ChannelCount;
+    const int count = channels ? channels->channelCount() : ChannelCount;
     if (number < 1 || number > count) {
         connection.send(
             message.createErrorReply(QDBusError::InvalidArgs,
@@ -182,8 +178,8 @@ void ChannelBus::callChannel(int number,
                 connection.send(message.createReply());
         };
     }
-    if (requests)
-        requests->request(number, kind, std::move(reply));
+    if (channels)
+        channels->request(number, kind, std::move(reply));
     else if (reply)
         reply({ChannelRequests::Outcome::NoTransmitter, Channel::Lamp::Unknown});
 }
@@ -215,7 +211,7 @@ void ChannelBus::callProperties(int number,
                                                      .arg(arguments.at(0).toString())));
         return;
     }
-    if (!requests) {
+    if (!channels) {
         connection.send(failure(message, ChannelRequests::Outcome::NoTransmitter, number));
         return;
     }
@@ -235,18 +231,18 @@ void ChannelBus::callProperties(int number,
 
 QVariantMap ChannelBus::properties(int number) const
 {
-    const Channel &channel = requests->channel(number);
-    const ChannelAddress &address = channel.channelAddress();
-    return {{QStringLiteral("HasReceiver"), channel.receiver()},
-            {QStringLiteral("Address"),
-             QString::asprintf("%02X %02X %02X", address[0], address[1], address[2])},
-            {QStringLiteral("Active"), channel.isActive()},
-            {QStringLiteral("Lamp"), lampWord(channel.reportedLamp())},
-            {QStringLiteral("Waiting"), channel.isWaiting()}};
+    const BusChannels::State channel = channels->state(number);
+    return {{QStringLiteral("HasReceiver"), channel.receiver},
+            {QStringLiteral("Address"), channel.address},
+            {QStringLiteral("Active"), channel.active},
+            {QStringLiteral("Lamp"), lampWord(channel.lamp)},
+            {QStringLiteral("Waiting"), channel.waiting}};
 }
 
 void ChannelBus::announce(int number)
 {
+    if (!channels)
+        return;
     const QVariantMap now = properties(number);
     QVariantMap &before = told[size_t(number - 1)];
     QVariantMap changed;

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "channel/channel.h"
-#include "channel/channelrequests.h"
+#include "bus/busplugin.h"
 
 #include <QDBusConnection>
 #include <QDBusVirtualObject>
@@ -22,8 +21,8 @@ public:
 
     // Registers the objects; false when the connection refuses them.
     bool registerOn(const QDBusConnection &connection);
-    // From now on calls reach `requests`; until then they end with NoTransmitter.
-    void attach(ChannelRequests *requests);
+    // From now on calls reach `channels`; until then they end with NoTransmitter.
+    void attach(BusChannels *channels);
 
     QString introspect(const QString &path) const override;
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override;
@@ -36,6 +35,6 @@ private:
     void announce(int number);
 
     QDBusConnection bus;
-    QPointer<ChannelRequests> requests; // none once the window has gone
-    std::vector<QVariantMap> told;      // per channel, the properties last announced
+    QPointer<BusChannels> channels; // none once the window has gone
+    std::vector<QVariantMap> told;  // per channel, the properties last announced
 };

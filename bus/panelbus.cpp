@@ -8,28 +8,11 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDebug>
-#include <QFileInfo>
 #include <QVariantMap>
 
 namespace {
 // How long a second start waits for the first to raise its window.
 constexpr int ActivateTimeoutMs = 10000;
-
-// Whether libdbus has anywhere to look for the session bus: the address it is given, the
-// user's bus socket, or an X display to start a bus for. Asking Qt without one would start its
-// bus thread and load the bus library's machinery only to find nothing.
-bool sessionBusMayBeFound()
-{
-#ifdef Q_OS_LINUX
-    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")
-        || !qEnvironmentVariableIsEmpty("DISPLAY"))
-        return true;
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
-#else
-    return true;
-#endif
-}
 } // namespace
 
 PanelBus::PanelBus(QObject *parent)
@@ -43,11 +26,6 @@ PanelBus::~PanelBus()
 
 PanelBus::Claim PanelBus::claim()
 {
-    if (!sessionBusMayBeFound()) {
-        qDebug().noquote() << "No session bus, so no D-Bus interface and no check for a running "
-                              "panel: no bus address, no bus socket and no X display";
-        return Claim::NoBus;
-    }
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         qDebug().noquote() << "No session bus, so no D-Bus interface and no check for a running "
@@ -100,17 +78,17 @@ PanelBus::Claim PanelBus::claim()
     call << platformData;
     const QDBusMessage answer = bus.call(call, QDBus::Block, ActivateTimeoutMs);
     if (answer.type() == QDBusMessage::ErrorMessage) {
-        failure = answer.errorMessage();
+        otherFailed = answer.errorMessage();
         return Claim::OtherIsSilent;
     }
     return Claim::Activated;
 }
 
-void PanelBus::attach(ChannelRequests *requests, std::function<void(const QString &)> activate)
+void PanelBus::attach(BusChannels *panelChannels, std::function<void(const QString &)> activate)
 {
     raise = std::move(activate);
     if (channels)
-        channels->attach(requests);
+        channels->attach(panelChannels);
 }
 
 void PanelBus::withdraw()

@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "app/version.h"
+#include "bus/busloader.h"
 #include "bus/panelbus.h"
 #include "channel/channelrequests.h"
 #include "support/panelchild.h"
@@ -111,7 +112,7 @@ void TestBus::init()
     QVERIFY(window && panel->show());
     bus = std::make_unique<PanelBus>();
     QCOMPARE(bus->claim(), PanelBus::Claim::Owner);
-    bus->attach(window->channelRequests(), [this](const QString &token) {
+    bus->attach(channelsForBus(window->channelRequests()), [this](const QString &token) {
         tokens << token;
         raiseWindow(*window, token);
     });
@@ -298,31 +299,38 @@ void TestBus::commandLine_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<bool>("panelRuns");
+    QTest::addColumn<bool>("withModule");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("output");
-    QTest::newRow("status") << QStringList{"--status"} << true << 0
+    QTest::newRow("status") << QStringList{"--status"} << true << true << 0
                             << "1: lamp unknown, inactive, address 11 22 33\n"
                                "2: lamp unknown, inactive, address A0 A1 A2\n"
                                "3: no receiver\n"
                                "4: lamp unknown, inactive, address 44 55 66\n";
-    QTest::newRow("switch") << QStringList{"--switch", "2", "on"} << true << 0 << "on\n";
-    QTest::newRow("query") << QStringList{"--query", "4"} << true << 0 << "off\n";
-    QTest::newRow("activate") << QStringList{"--activate", "1", "off"} << true << 0 << "";
-    QTest::newRow("no receiver") << QStringList{"--query", "3"} << true << 1 << "";
-    QTest::newRow("usage") << QStringList{"--switch", "5", "on"} << true << 2 << "";
-    QTest::newRow("no panel") << QStringList{"--status"} << false << 3 << "";
+    QTest::newRow("switch") << QStringList{"--switch", "2", "on"} << true << true << 0 << "on\n";
+    QTest::newRow("query") << QStringList{"--query", "4"} << true << true << 0 << "off\n";
+    QTest::newRow("activate") << QStringList{"--activate", "1", "off"} << true << true << 0 << "";
+    QTest::newRow("no receiver") << QStringList{"--query", "3"} << true << true << 1 << "";
+    QTest::newRow("usage") << QStringList{"--switch", "5", "on"} << true << true << 2 << "";
+    QTest::newRow("no panel") << QStringList{"--status"} << false << true << 3 << "";
+    // A program file without its bus module says so, and does not crash.
+    QTest::newRow("no bus module") << QStringList{"--status"} << true << false << 3 << "";
 }
 
 void TestBus::commandLine()
 {
     QFETCH(QStringList, arguments);
     QFETCH(bool, panelRuns);
+    QFETCH(bool, withModule);
     QFETCH(int, status);
     QFETCH(QString, output);
     if (!panelRuns)
         bus.reset();
+    QTemporaryDir alone;
+    const QString copy = alone.filePath("lumo-win");
+    QVERIFY(withModule || QFile::copy(LUMO_WIN_PATH, copy));
     QProcess program;
-    program.start(LUMO_WIN_PATH, arguments);
+    program.start(withModule ? QStringLiteral(LUMO_WIN_PATH) : copy, arguments);
     QVERIFY(settle([&] { return program.state() == QProcess::NotRunning; }));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
@@ -330,6 +338,7 @@ void TestBus::commandLine()
     QCOMPARE(QString::fromLocal8Bit(program.readAllStandardOutput()), output);
     // One line says why (two with the usage hint).
     QVERIFY2(errors.count('\n') == (status == 0 ? 0 : status == 2 ? 2 : 1), qPrintable(errors));
+    QCOMPARE(errors.contains("bus module cannot be loaded"), !withModule);
 }
 
 void TestBus::figures()
