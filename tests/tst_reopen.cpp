@@ -280,6 +280,8 @@ void TestReopen::liveLockKeepsThePortClosed()
         QVERIFY(QFile::link(device, panel->dir.filePath("port")));
         qputenv("LUMO_WIN_PORT", QFile::encodeName(panel->dir.filePath("port")));
     } else {
+        // A new pty may reuse the name of one whose holder was killed and left its lock behind.
+        QFile::remove(file.fileName());
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::NewOnly));
         const QString name = QFileInfo(QFile::symLinkTarget("/proc/1/exe")).fileName();
         file.write(lock.replace("%name", name.toLocal8Bit())
