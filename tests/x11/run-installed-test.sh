@@ -29,11 +29,7 @@ pids=()
 trap 'end_processes; umount "$root" 2>/dev/null; rm -rf "$work"' EXIT
 
 fail() {
-    # A panel that stopped answering: where each of its threads waits.
-    if [ -n "${panel:-}" ] && kill -0 "$panel" 2>/dev/null && command -v gdb >/dev/null; then
-        gdb -p "$panel" -batch -ex 'thread apply all bt 15' >"$work/stacks" 2>&1 || true
-    fi
-    fail_with_logs "installed test" "$*" trace panel.log stacks
+    fail_with_logs "installed test" "$*" trace panel.log
 }
 
 # shellcheck source=tests/x11/lib.sh
